@@ -1,0 +1,1 @@
+#include "serial/serial_link.h"

@@ -1,0 +1,29 @@
+#include "platform/last_error.h"
+
+#include <cstring>
+
+namespace platform {
+
+namespace {
+thread_local int t_lastError = 0;
+}
+
+int GetLastError() {
+    return t_lastError;
+}
+
+void SetLastError(int code) {
+    t_lastError = code;
+}
+
+std::string SystemErrorText(int code) {
+    char buffer[256];
+    // GNU strerror_r: returns the text, which may or may not live in buffer.
+    const char* text = strerror_r(code, buffer, sizeof buffer);
+    if (text == nullptr || *text == '\0') {
+        return "Unknown error " + std::to_string(code);
+    }
+    return text;
+}
+
+}  // namespace platform

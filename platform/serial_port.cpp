@@ -1,0 +1,246 @@
+#include "platform/serial_port.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/last_error.h"
+#include "platform/port_faults.h"
+
+namespace platform {
+
+namespace {
+
+bool Fail() {
+    SetLastError(errno);
+    return false;
+}
+
+bool SpeedFor(int baud, speed_t& speed) {
+    static const struct {
+        int baud;
+        speed_t speed;
+    } kSpeeds[] = {{110, B110},     {300, B300},     {600, B600},      {1200, B1200},
+                   {2400, B2400},   {4800, B4800},   {9600, B9600},    {19200, B19200},
+                   {38400, B38400}, {57600, B57600}, {115200, B115200}};
+    for (const auto& entry : kSpeeds) {
+        if (entry.baud == baud) {
+            speed = entry.speed;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The attributes that the settings decide; anything else the driver may keep as it likes.
+bool SameSettings(const termios& a, const termios& b) {
+    const tcflag_t cflags = CSIZE | PARENB | PARODD | CSTOPB | CLOCAL | CREAD | CRTSCTS;
+    const tcflag_t iflags = IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP;
+    const tcflag_t lflags = ICANON | ECHO | ISIG | IEXTEN;
+    return (a.c_cflag & cflags) == (b.c_cflag & cflags) &&
+           (a.c_iflag & iflags) == (b.c_iflag & iflags) &&
+           (a.c_lflag & lflags) == (b.c_lflag & lflags) &&
+           (a.c_oflag & OPOST) == (b.c_oflag & OPOST) && a.c_cc[VMIN] == b.c_cc[VMIN] &&
+           a.c_cc[VTIME] == b.c_cc[VTIME] && cfgetispeed(&a) == cfgetispeed(&b) &&
+           cfgetospeed(&a) == cfgetospeed(&b);
+}
+
+}  // namespace
+
+bool BuildPortState(const char* settings, PortState& state) {
+    if (TakePortFault(PortCall::BuildState)) {
+        return false;
+    }
+    int baud = 0;
+    char parity = 0;
+    int dataBits = 0;
+    int stopBits = 0;
+    speed_t speed;
+    if (std::sscanf(settings, "baud=%d parity=%c data=%d stop=%d", &baud, &parity, &dataBits,
+                    &stopBits) != 4 ||
+        !SpeedFor(baud, speed) || dataBits < 5 || dataBits > 8 ||
+        (stopBits != 1 && stopBits != 2)) {
+        errno = EINVAL;
+        return Fail();
+    }
+    termios& tio = state.tio;
+    cfmakeraw(&tio);
+    tio.c_cc[VMIN] = 1;  // a read of 0 bytes then means the device hung up
+    tio.c_cc[VTIME] = 0;
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~(CRTSCTS | CSIZE | PARENB | PARODD | CSTOPB);
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+    tio.c_cflag |= kSizes[dataBits - 5];
+    switch (parity) {
+        case 'N':
+            break;
+        case 'E':
+            tio.c_cflag |= PARENB;
+            break;
+        case 'O':
+            tio.c_cflag |= PARENB | PARODD;
+            break;
+        default:
+            errno = EINVAL;
+            return Fail();
+    }
+    if (stopBits == 2) {
+        tio.c_cflag |= CSTOPB;
+    }
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+    return true;
+}
+
+std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, int& error) {
+    error = 0;
+    if (TakePortFault(PortCall::Open)) {
+        error = errno;
+        return nullptr;
+    }
+    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        SetLastError(error);
+        return nullptr;
+    }
+    // flock keeps out every program that locks too, root included; TIOCEXCL keeps out the
+    // ones that do not, except root. Both together make the open exclusive.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK ? EBUSY : errno;
+        close(fd);
+        SetLastError(error);
+        return nullptr;
+    }
+    ioctl(fd, TIOCEXCL);  // not every device takes it; the lock above still holds
+    return std::unique_ptr<SerialPort>(new SerialPort(fd, device));
+}
+
+SerialPort::~SerialPort() {
+    // On a pseudo-terminal the exclusive flag outlives the descriptor; clear it so that the
+    // next open of the same port succeeds.
+    ioctl(m_fd, TIOCNXCL);
+    close(m_fd);
+}
+
+bool SerialPort::SetTimeouts(const PortTimeouts& timeouts) {
+    if (TakePortFault(PortCall::SetTimeouts)) {
+        return false;
+    }
+    termios tio;
+    if (tcgetattr(m_fd, &tio) != 0) {  // time-outs only make sense on a terminal device
+        return Fail();
+    }
+    m_timeouts = timeouts;
+    return true;
+}
+
+bool SerialPort::SetMask(std::uint32_t mask) {
+    if (TakePortFault(PortCall::SetMask)) {
+        return false;
+    }
+    if (fcntl(m_fd, F_GETFL) < 0) {
+        return Fail();
+    }
+    m_mask = mask;
+    return true;
+}
+
+bool SerialPort::GetMask(std::uint32_t& mask) {
+    if (TakePortFault(PortCall::GetMask)) {
+        return false;
+    }
+    mask = m_mask;
+    return true;
+}
+
+bool SerialPort::GetState(PortState& state) {
+    if (TakePortFault(PortCall::GetState)) {
+        return false;
+    }
+    if (tcgetattr(m_fd, &state.tio) != 0) {
+        return Fail();
+    }
+    return true;
+}
+
+bool SerialPort::SetState(const PortState& state) {
+    if (TakePortFault(PortCall::SetState)) {
+        return false;
+    }
+    if (tcsetattr(m_fd, TCSANOW, &state.tio) != 0) {
+        return Fail();
+    }
+    if (state.rtsControl == RTS_CONTROL_ENABLE) {
+        int bits = TIOCM_RTS;
+        // A device without modem lines (a pseudo-terminal) refuses; there is no RTS to raise.
+        if (ioctl(m_fd, TIOCMBIS, &bits) != 0 && errno != ENOTTY && errno != EINVAL) {
+            return Fail();
+        }
+    }
+    // tcsetattr succeeds when any part of the change was applied: compare what took effect.
+    termios applied;
+    if (tcgetattr(m_fd, &applied) != 0) {
+        return Fail();
+    }
+    if (!SameSettings(applied, state.tio)) {
+        errno = EINVAL;
+        return Fail();
+    }
+    return true;
+}
+
+bool SerialPort::Purge() {
+    if (TakePortFault(PortCall::Purge)) {
+        return false;
+    }
+    if (tcflush(m_fd, TCIOFLUSH) != 0) {
+        return Fail();
+    }
+    return true;
+}
+
+bool SerialPort::InputCount(int& count) {
+    if (TakePortFault(PortCall::InputCount)) {
+        return false;
+    }
+    if (ioctl(m_fd, FIONREAD, &count) != 0) {
+        return Fail();
+    }
+    return true;
+}
+
+int SerialPort::Read(std::uint8_t* buffer, int length) {
+    if (TakePortFault(PortCall::Read)) {
+        return -1;
+    }
+    ssize_t got;
+    do {
+        got = read(m_fd, buffer, static_cast<size_t>(length));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        Fail();
+    }
+    return static_cast<int>(got);
+}
+
+int SerialPort::Write(const std::uint8_t* buffer, int length) {
+    if (TakePortFault(PortCall::Write)) {
+        return -1;
+    }
+    ssize_t put;
+    do {
+        put = write(m_fd, buffer, static_cast<size_t>(length));
+    } while (put < 0 && errno == EINTR);
+    if (put < 0) {
+        Fail();
+    }
+    return static_cast<int>(put);
+}
+
+}  // namespace platform

@@ -1,0 +1,21 @@
+// The one warning format of the tool.
+#include <cstdio>
+#include <cstring>
+
+#include "platform/last_error.h"
+#include "serial/serial_link.h"
+
+void CSerialLink::ReportError(const char* operation, const char* detail) {
+    const int code = platform::GetLastError();
+    // A detail of more than two characters says more than the system's text for the code.
+    const std::string reason = std::strlen(detail) > 2 ? detail : platform::SystemErrorText(code);
+    // Composed as a growing string: a long system text is never cut.
+    const std::string text = "WARNING:  " + std::string(operation) +
+                             " Failed with the following error: \n" + reason +
+                             "\nPort: " + std::to_string(m_portNumber) + "\n";
+    if (m_warnings) {
+        m_warnings->ShowWarning("Application Error", text);
+    } else {
+        std::fprintf(stderr, "Application Error: %s", text.c_str());
+    }
+}

@@ -1,0 +1,101 @@
+// CSerialLink: the tool's one serial-port object. It opens and configures a COM port, runs the
+// monitor thread that alone reads and writes the port during a listing, holds the transmit and
+// reply buffers that the camera operations share with that thread, and raises every warning.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/event.h"
+#include "platform/serial_port.h"
+#include "serial/warning_sink.h"
+
+struct CSerialLinkTestAccess;  // tests reach the fields through this
+
+class CSerialLink {
+public:
+    static constexpr int kReplySize = 40;
+
+    explicit CSerialLink(IWarningSink* warnings = nullptr);
+    virtual ~CSerialLink();
+    CSerialLink(const CSerialLink&) = delete;
+    CSerialLink& operator=(const CSerialLink&) = delete;
+
+    // Port configuration and warnings.
+    bool OpenPort(int portNumber, int baud, char parity, int dataBits, int stopBits,
+                  std::uint32_t eventMask, std::uint32_t sendBufferSize);
+    void ReportError(const char* operation, const char* detail);
+
+    // Monitor thread.
+    bool StartMonitor();
+
+    // Hex command codec.
+    std::uint8_t HexValue(char c);
+    static char HexDigit(unsigned value);
+    void SendHex(const char* text);
+
+    // Camera handshake and line read.
+    int PingCamera();
+    const char* ReadLine(char* address);
+
+    // Whether the last OpenPort left a port open (it may have hung up since).
+    bool IsPortOpen() const { return m_hPort != nullptr; }
+    // The device the last OpenPort tried, and why it did not open (0 when it did).
+    const std::string& DevicePath() const { return m_devicePath; }
+    int OpenError() const { return m_openError; }
+
+    // Closing the window ends a running listing: no further command goes out, waits for
+    // replies end at once without a warning. Stays in force for the link's life.
+    void Cancel();
+    bool IsCancelled() const { return m_cancelled.load(); }
+    // Sleeps up to ms; false when cancelled meanwhile.
+    bool PauseUnlessCancelled(int ms);
+
+    void SetWarningSink(IWarningSink* warnings) { m_warnings = warnings; }
+
+private:
+    friend struct CSerialLinkTestAccess;
+
+    static void MonitorThread(CSerialLink* link);
+    static void TransmitPending(CSerialLink* link);
+    static void ReceivePending(CSerialLink* link);
+    // Ends a running monitor thread (and one started but not yet running) by joining it.
+    void EndMonitor();
+    // Stores one received byte, counts it and signals it, in that order; a byte beyond the
+    // 40th is dropped and not signalled.
+    void StoreReplyByte(std::uint8_t byte);
+    // Empties the reply buffer before a command is handed over.
+    void ClearReply();
+
+    std::thread m_thread;
+    std::mutex m_lock;  // guards the calls on the port
+    std::atomic<bool> m_threadAlive{false};
+    std::unique_ptr<platform::Event> m_hStopEvent;
+    std::unique_ptr<platform::SerialPort> m_hPort;  // null when no port is open
+    std::unique_ptr<platform::Event> m_hSendEvent;
+    std::unique_ptr<platform::Event> m_hByteEvent;
+    // The three-way wait's descriptors: stop event, port (readable = port event), send event.
+    std::array<int, 3> m_waitHandles{-1, -1, -1};
+    platform::PortTimeouts m_timeouts;
+    platform::PortState m_dcb;
+    int m_portNumber = 0;
+    std::unique_ptr<std::uint8_t[]> m_sendBuffer;
+    std::uint32_t m_sendBufferSize = 0;
+    std::int32_t m_sendLength = 0;
+    std::mutex m_replyLock;  // the byte store and the issuer's clear
+    std::array<std::uint8_t, kReplySize> m_reply{};
+    std::atomic<std::int32_t> m_replyCount{0};
+    std::string m_line;
+
+    IWarningSink* m_warnings;
+    std::string m_devicePath;
+    int m_openError = 0;
+    bool m_portDead = false;  // monitor thread only: the port hung up, reported once
+    std::atomic<bool> m_cancelled{false};
+    platform::Event m_hCancelEvent;
+};

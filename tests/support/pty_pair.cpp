@@ -1,0 +1,69 @@
+#include "support/pty_pair.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+PtyPair::PtyPair() {
+    m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0) {
+        ADD_FAILURE() << "no pseudo-terminal";
+        return;
+    }
+    char name[128];
+    if (ptsname_r(m_master, name, sizeof name) != 0) {
+        ADD_FAILURE() << "ptsname_r failed";
+        return;
+    }
+    m_device = name;
+}
+
+PtyPair::~PtyPair() {
+    HangUp();
+}
+
+void PtyPair::HangUp() {
+    if (m_master >= 0) {
+        close(m_master);
+        m_master = -1;
+    }
+}
+
+PortMapping::PortMapping(int n, const std::string& path)
+    : m_variable("VEXLARIN_COM" + std::to_string(n)) {
+    const char* old = std::getenv(m_variable.c_str());
+    m_hadOld = old != nullptr;
+    if (old) {
+        m_old = old;
+    }
+    setenv(m_variable.c_str(), path.c_str(), 1);
+}
+
+PortMapping::~PortMapping() {
+    if (m_hadOld) {
+        setenv(m_variable.c_str(), m_old.c_str(), 1);
+    } else {
+        unsetenv(m_variable.c_str());
+    }
+}
+
+AllPortsMissing::AllPortsMissing()
+    : m_ports{{1, "/nonexistent/vexlarin-com1"},
+              {2, "/nonexistent/vexlarin-com2"},
+              {3, "/nonexistent/vexlarin-com3"},
+              {4, "/nonexistent/vexlarin-com4"}} {}
+
+int OpenDescriptorCount() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (readdir(dir) != nullptr) {
+            ++count;
+        }
+        closedir(dir);
+    }
+    return count;
+}

@@ -1,0 +1,48 @@
+// A pseudo-terminal pair for tests: the test holds the master side and maps a COM port to the
+// device side, so that no real serial device is ever opened.
+#pragma once
+
+#include <string>
+
+class PtyPair {
+public:
+    PtyPair();  // fails the current test when no pseudo-terminal can be had
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    int MasterFd() const { return m_master; }
+    const std::string& DevicePath() const { return m_device; }
+    // Closes the master side: the device side sees a hang-up.
+    void HangUp();
+
+private:
+    int m_master = -1;
+    std::string m_device;
+};
+
+// Maps COMn to `path` for the life of the object (VEXLARIN_COMn), restoring the old value.
+class PortMapping {
+public:
+    PortMapping(int n, const std::string& path);
+    ~PortMapping();
+    PortMapping(const PortMapping&) = delete;
+    PortMapping& operator=(const PortMapping&) = delete;
+
+private:
+    std::string m_variable;
+    std::string m_old;
+    bool m_hadOld;
+};
+
+// Maps all four ports to paths that do not exist, so that nothing reaches /dev/ttyS*.
+class AllPortsMissing {
+public:
+    AllPortsMissing();
+
+private:
+    PortMapping m_ports[4];
+};
+
+// Number of descriptors this process has open.
+int OpenDescriptorCount();

@@ -1,0 +1,47 @@
+// A warning sink that records every warning instead of showing it, and the test's way into
+// the link's fields.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "serial/serial_link.h"
+
+class WarningRecorder : public IWarningSink {
+public:
+    void ShowWarning(const std::string& title, const std::string& text) override;
+    std::vector<std::string> Texts() const;
+    std::vector<std::string> Titles() const;
+    std::size_t Count() const;
+
+private:
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_titles;
+    std::vector<std::string> m_texts;
+};
+
+struct CSerialLinkTestAccess {
+    static int PortNumber(const CSerialLink& link) { return link.m_portNumber; }
+    static const platform::SerialPort* Port(const CSerialLink& link) { return link.m_hPort.get(); }
+    static const platform::PortTimeouts& Timeouts(const CSerialLink& link) {
+        return link.m_timeouts;
+    }
+    static const platform::PortState& Dcb(const CSerialLink& link) { return link.m_dcb; }
+    static const std::uint8_t* SendBuffer(const CSerialLink& link) {
+        return link.m_sendBuffer.get();
+    }
+    static std::uint32_t SendBufferSize(const CSerialLink& link) { return link.m_sendBufferSize; }
+    static std::int32_t SendLength(const CSerialLink& link) { return link.m_sendLength; }
+    static const std::array<std::uint8_t, CSerialLink::kReplySize>& Reply(const CSerialLink& link) {
+        return link.m_reply;
+    }
+    static std::int32_t ReplyCount(const CSerialLink& link) { return link.m_replyCount.load(); }
+    static const std::string& Line(const CSerialLink& link) { return link.m_line; }
+    static bool ThreadAlive(const CSerialLink& link) { return link.m_threadAlive.load(); }
+    static void StoreReplyByte(CSerialLink& link, std::uint8_t byte) { link.StoreReplyByte(byte); }
+    static void ClearReply(CSerialLink& link) { link.ClearReply(); }
+    static platform::Event* ByteEvent(CSerialLink& link) { return link.m_hByteEvent.get(); }
+    static platform::Event* SendEvent(CSerialLink& link) { return link.m_hSendEvent.get(); }
+    static platform::Event* StopEvent(CSerialLink& link) { return link.m_hStopEvent.get(); }
+};
