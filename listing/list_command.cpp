@@ -1,1 +1,138 @@
-#include "serial/serial_link.h"
+// The List command: page check, ping, 16 line reads into the view and the listing file.
+#include "listing/list_command.h"
+
+#include "listing/listing_file.h"
+#include "platform/serial_port.h"
+
+namespace {
+
+constexpr int kPauseMs = 1000;
+constexpr unsigned kLinesPerPage = 16;
+const char* const kFailedLine = "XXXX";
+const char* const kAdded = "Finished - added to Vexlarin.txt";
+const char* const kNotWritten = "Finished - could not write Vexlarin.txt";
+
+bool IsUpperHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+// The whole first character of the field (all bytes of a UTF-8 sequence), so that the
+// warning names what the user typed rather than half of it.
+std::string FirstCharacter(const std::string& field) {
+    if (field.empty() || field[0] == '\0') {
+        return "";
+    }
+    const auto lead = static_cast<unsigned char>(field[0]);
+    std::size_t length = 1;
+    if (lead >= 0xF0) {
+        length = 4;
+    } else if (lead >= 0xE0) {
+        length = 3;
+    } else if (lead >= 0xC0) {
+        length = 2;
+    }
+    return field.substr(0, length);
+}
+
+// The page digit of the field, 'a' to 'f' taken as 'A' to 'F'; 0 after the warning when the
+// field starts with anything else or is empty, since such a page would be read from wrong
+// addresses under a warning per byte.
+char CheckPage(CSerialLink& link, const std::string& field) {
+    char page = field.empty() ? '\0' : field[0];
+    if (page >= 'a' && page <= 'f') {
+        page = static_cast<char>(page - 'a' + 'A');
+    }
+    if (IsUpperHexDigit(page)) {
+        return page;
+    }
+    const std::string detail = "No recognized symbol: " + FirstCharacter(field);
+    link.ReportError("Enter new value. ", detail.c_str());
+    return '\0';
+}
+
+void ReopenPort(CSerialLink& link, int currentPort) {
+    // Ends the monitor thread; the result is not needed: a port that did not open shows at
+    // the next press.
+    link.OpenPort(currentPort, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512);
+}
+
+std::string ProgressText(char line) {
+    std::string text = "Please wait - reading address  ";
+    text += line;
+    text += "0 - ";
+    text += line;
+    text += "F...";
+    return text;
+}
+
+}  // namespace
+
+ListResult ListPage(CSerialLink& link, int currentPort, IListView& view,
+                    const std::string& fileName) {
+    const char page = CheckPage(link, view.PageFieldText());
+    if (page == '\0') {
+        return ListResult::PageRefused;
+    }
+    // The port hung up or a switch failed since the last listing: a re-plugged adapter
+    // works at this press.
+    if (!link.IsPortOpen()) {
+        ReopenPort(link, currentPort);
+    }
+
+    link.StartMonitor();
+    if (link.PingCamera() != 0 || link.IsCancelled()) {
+        ReopenPort(link, currentPort);
+        return link.IsCancelled() ? ListResult::Cancelled : ListResult::NoAnswer;
+    }
+    if (!link.PauseUnlessCancelled(kPauseMs)) {
+        ReopenPort(link, currentPort);
+        return ListResult::Cancelled;
+    }
+
+    CListingFile file(fileName, link);
+    std::string header = DateText(std::time(nullptr));
+    header += "   Page = ";
+    header += page;
+    file.WriteLine(header);
+    view.ResetLines();
+    view.EnableListButton(false);
+
+    char address[7] = {'0', '0', page, '0', '0', '2', '\0'};
+    bool linesFailed = false;
+    for (unsigned counter = 0; counter < kLinesPerPage; ++counter) {
+        address[0] = CSerialLink::HexDigit(counter);
+        address[1] = '0';
+        address[6] = '\0';
+        view.SetStatus(ProgressText(address[0]));
+        // A copy at once: the link's text is valid only until its next read.
+        const std::string line = link.ReadLine(address);
+        if (link.IsCancelled()) {
+            // The read was cut short: its text is no line of the camera's.
+            file.Close();
+            ReopenPort(link, currentPort);
+            view.EnableListButton(true);
+            return ListResult::Cancelled;
+        }
+        view.AddLine(line);
+        file.WriteLine(line);
+        if (line == kFailedLine) {
+            linesFailed = true;
+        }
+    }
+
+    const bool failedBefore = file.Failed();
+    view.SetStatus(failedBefore ? kNotWritten : kAdded);
+    file.WriteLine("");
+    file.Close();
+    if (file.Failed() && !failedBefore) {
+        // Only the closing line or the close failed: the status must not claim success.
+        view.SetStatus(kNotWritten);
+    }
+    ReopenPort(link, currentPort);
+    view.EnableListButton(true);
+
+    if (file.Failed()) {
+        return ListResult::FileNotWritten;
+    }
+    return linesFailed ? ListResult::LinesFailed : ListResult::Complete;
+}

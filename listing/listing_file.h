@@ -1,0 +1,33 @@
+// The listing file: opened for appending (never truncated, created when missing), one line
+// per call, each ending in CR LF and handed to the file before the call returns, so a
+// listing cut short leaves everything written so far.
+#pragma once
+
+#include <string>
+
+#include "serial/serial_link.h"
+
+class CListingFile {
+public:
+    // Opens `fileName` for appending. A failure is reported once through `link`.
+    CListingFile(const std::string& fileName, CSerialLink& link);
+    ~CListingFile();
+    CListingFile(const CListingFile&) = delete;
+    CListingFile& operator=(const CListingFile&) = delete;
+
+    // Appends `text` up to its first zero character, then CR LF. After the first failure
+    // (reported once) every later write is skipped.
+    void WriteLine(const std::string& text);
+    // Closes the file; a failure to close counts as a failed write.
+    void Close();
+    // Whether the open, a write or the close failed.
+    bool Failed() const { return m_failed; }
+
+private:
+    void Fail(int error);
+    bool WriteAll(const char* data, std::size_t length);
+
+    CSerialLink& m_link;
+    int m_fd = -1;
+    bool m_failed = false;
+};
