@@ -71,6 +71,12 @@ private:
     void StoreReplyByte(std::uint8_t byte);
     // Empties the reply buffer before a command is handed over.
     void ClearReply();
+    // Shows the warning for a failed step with the system's text for `code`. Never called
+    // with m_lock held.
+    void ReportFailure(const char* operation, int code);
+    // The device hung up or failed: reported once (EIO where `code` says nothing); from then on
+    // the monitor thread leaves the port alone.
+    void ReportPortGone(const char* operation, int code);
 
     std::thread m_thread;
     std::mutex m_lock;  // guards the calls on the port
