@@ -166,6 +166,10 @@ bool SerialPort::GetState(PortState& state) {
     if (tcgetattr(m_fd, &state.tio) != 0) {
         return Fail();
     }
+    int bits = 0;
+    // A device without modem lines has no RTS to report: it counts as lowered.
+    const bool rtsUp = ioctl(m_fd, TIOCMGET, &bits) == 0 && (bits & TIOCM_RTS) != 0;
+    state.rtsControl = rtsUp ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
     return true;
 }
 

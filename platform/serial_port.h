@@ -24,7 +24,8 @@ struct PortTimeouts {
     int writeTotalTimeoutConstant = 0;
 };
 
-// RTS control value that raises RTS and keeps it raised while the port is open.
+// RTS control values: lowered, or raised and kept raised while the port is open.
+constexpr int RTS_CONTROL_DISABLE = 0;
 constexpr int RTS_CONTROL_ENABLE = 1;
 
 // The port's device-control settings: the terminal attributes plus how RTS is driven.
@@ -56,6 +57,7 @@ public:
     const PortTimeouts& Timeouts() const { return m_timeouts; }
     bool SetMask(std::uint32_t mask);
     bool GetMask(std::uint32_t& mask);
+    // Reads the terminal attributes, and whether RTS is up where the device has modem lines.
     bool GetState(PortState& state);
     // Applies the settings, raises RTS when asked (skipped on a device without modem lines),
     // then reads the settings back: a difference fails with EINVAL.

@@ -5,6 +5,34 @@
 #include "platform/port_map.h"
 #include "serial/serial_link.h"
 
+namespace {
+
+// Applies the time-outs, the event mask and the line settings in order, stopping at the first
+// step that fails. Returns that step's operation text, or null when every step succeeded.
+const char* ConfigurePort(platform::SerialPort& port, platform::PortTimeouts& timeouts,
+                          std::uint32_t eventMask, platform::PortState& dcb, const char* settings) {
+    timeouts = {1000, 1000, 1000, 1000, 1000};
+    if (!port.SetTimeouts(timeouts)) {
+        return "SetCommTimeouts()";
+    }
+    if (!port.SetMask(eventMask)) {
+        return "SetCommMask()";
+    }
+    if (!port.GetState(dcb)) {
+        return "GetCommState()";
+    }
+    dcb.rtsControl = platform::RTS_CONTROL_ENABLE;
+    if (!platform::BuildPortState(settings, dcb)) {
+        return "BuildCommDCB()";
+    }
+    if (!port.SetState(dcb)) {
+        return "SetCommState()";
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 CSerialLink::CSerialLink(IWarningSink* warnings) : m_warnings(warnings) {}
 
 CSerialLink::~CSerialLink() {
@@ -56,30 +84,20 @@ bool CSerialLink::OpenPort(int portNumber, int baud, char parity, int dataBits, 
         }
         m_waitHandles[1] = m_hPort->Fd();
 
-        m_timeouts = {1000, 1000, 1000, 1000, 1000};
-        if (!m_hPort->SetTimeouts(m_timeouts)) {
-            failedStep = "SetCommTimeouts()";
-        } else if (!m_hPort->SetMask(eventMask)) {
-            failedStep = "SetCommMask()";
-        } else if (!m_hPort->GetState(m_dcb)) {
-            failedStep = "GetCommState()";
-        } else if (m_dcb.rtsControl = platform::RTS_CONTROL_ENABLE;
-                   !platform::BuildPortState(settings, m_dcb)) {
-            failedStep = "BuildCommDCB()";
-        } else if (!m_hPort->SetState(m_dcb)) {
-            failedStep = "SetCommState()";
-        }
+        failedStep = ConfigurePort(*m_hPort, m_timeouts, eventMask, m_dcb, settings);
         if (failedStep) {
             failedError = platform::GetLastError();
         }
-        m_hPort->Purge();
     }
     // The warning box runs an event loop that may call back into the dialog: never show it
-    // with the lock held.
+    // with the lock held. The purge follows it, so that the port starts clean even when the
+    // box stayed open for a while.
     if (failedStep) {
         platform::SetLastError(failedError);
         ReportError(failedStep, "");
     }
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_hPort->Purge();  // a failed purge is not worth a warning
     return true;
 }
 

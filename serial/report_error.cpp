@@ -6,9 +6,14 @@
 #include "serial/serial_link.h"
 
 void CSerialLink::ReportError(const char* operation, const char* detail) {
+    // Taken first: nothing below may change the reason being reported.
     const int code = platform::GetLastError();
+    if (operation == nullptr) {
+        operation = "";
+    }
     // A detail of more than two characters says more than the system's text for the code.
-    const std::string reason = std::strlen(detail) > 2 ? detail : platform::SystemErrorText(code);
+    const bool useDetail = detail != nullptr && std::strlen(detail) > 2;
+    const std::string reason = useDetail ? detail : platform::SystemErrorText(code);
     // Composed as a growing string: a long system text is never cut.
     const std::string text = "WARNING:  " + std::string(operation) +
                              " Failed with the following error: \n" + reason +

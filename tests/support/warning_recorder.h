@@ -44,4 +44,5 @@ struct CSerialLinkTestAccess {
     static platform::Event* ByteEvent(CSerialLink& link) { return link.m_hByteEvent.get(); }
     static platform::Event* SendEvent(CSerialLink& link) { return link.m_hSendEvent.get(); }
     static platform::Event* StopEvent(CSerialLink& link) { return link.m_hStopEvent.get(); }
+    static std::mutex& Lock(CSerialLink& link) { return link.m_lock; }
 };
