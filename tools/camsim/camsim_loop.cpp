@@ -265,6 +265,9 @@ Nanos Camera::NextDeadline() const {
     if (!m_sending.empty() && !m_writeBlocked) {
         deadline = std::min(deadline, m_sending.front().due);
     }
+    if (m_streaming && m_sending.empty()) {
+        deadline = std::min(deadline, m_nextGarbage);
+    }
     if (m_protocol.HasPending() && m_received.empty()) {
         deadline = std::min(deadline, m_lastReceived + kResyncSilence);
     }
