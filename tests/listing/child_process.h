@@ -1,0 +1,45 @@
+// A program run by a test: standard output through a pipe the test reads line by line,
+// standard error into a file or a second pipe, optionally in another directory and with a
+// file-size limit.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+class ChildProcess {
+public:
+    struct Options {
+        std::string directory;  // empty: the test's own
+        // Empty: a pipe, read by ReadErrors once standard output has ended (the child must
+        // not write more than a pipe holds to it before then).
+        std::string stderrPath = "/dev/null";
+        long fileSizeLimit = -1;  // bytes; -1: no limit
+    };
+
+    ChildProcess(const std::vector<std::string>& argv, const Options& options);
+    explicit ChildProcess(const std::vector<std::string>& argv) : ChildProcess(argv, Options{}) {}
+    ~ChildProcess();  // kills a child still running
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // The next line of standard output without its LF; false at the end of the output.
+    bool ReadLine(std::string& line);
+    // Everything left on standard output.
+    std::string ReadRest();
+    // Everything on standard error, when it is a pipe.
+    std::string ReadErrors();
+    void Signal(int signal);
+    // The exit status, or 128 + the signal that ended the child.
+    int Wait();
+
+private:
+    pid_t m_pid = -1;
+    int m_stdout = -1;
+    int m_stderr = -1;
+    std::string m_buffered;
+};
+
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFileText(const std::string& path);
