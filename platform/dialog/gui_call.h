@@ -1,0 +1,19 @@
+// Running code on the GUI thread from another thread.
+#pragma once
+
+#include <functional>
+
+namespace platform {
+
+// Runs `fn` on the GUI thread and returns true once it has run (at once, on the GUI thread
+// itself). From another thread it waits for the GUI thread, unless calls are refused: then it
+// returns false without running `fn`, so a thread waiting on the GUI never holds up a close.
+// `fn` must not run an event loop of its own (no boxes): it is waited for once it has begun.
+bool RunOnGuiThread(std::function<void()> fn);
+
+// The window's close path refuses calls (and releases every waiting thread) before it joins
+// the threads that might wait; a new main window accepts them again.
+void RefuseGuiCalls();
+void AcceptGuiCalls();
+
+}  // namespace platform
