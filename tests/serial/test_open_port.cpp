@@ -30,6 +30,20 @@ bool Readable(int fd) {
     return poll(&p, 1, 10000) == 1 && (p.revents & POLLIN);
 }
 
+// Reads from fd until `count` bytes came or nothing more arrives in time.
+std::vector<std::uint8_t> ReadBytes(int fd, std::size_t count) {
+    std::vector<std::uint8_t> got;
+    std::uint8_t chunk[64];
+    while (got.size() < count && Readable(fd)) {
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n <= 0) {
+            break;
+        }
+        got.insert(got.end(), chunk, chunk + n);
+    }
+    return got;
+}
+
 class OpenPortTest : public ::testing::Test {
 protected:
     void SetUp() override { platform::ResetPortFaults(); }
@@ -76,24 +90,10 @@ TEST_F(OpenPortTest, PortEndsUp9600_8N1RawWithoutFlowControl) {
     // Raw both ways: carriage return, line feed, interrupt, XON, XOFF and 0xFF pass unchanged.
     const std::uint8_t bytes[] = {0x0D, 0x0A, 0x03, 0x11, 0x13, 0xFF, 0x00, 0x7F};
     ASSERT_EQ(write(m_pty1.MasterFd(), bytes, sizeof bytes), static_cast<ssize_t>(sizeof bytes));
-    std::vector<std::uint8_t> got;
-    while (got.size() < sizeof bytes && Readable(fd)) {
-        std::uint8_t chunk[16];
-        const ssize_t n = read(fd, chunk, sizeof chunk);
-        ASSERT_GT(n, 0);
-        got.insert(got.end(), chunk, chunk + n);
-    }
-    EXPECT_EQ(got, std::vector<std::uint8_t>(std::begin(bytes), std::end(bytes)));
-
+    const std::vector<std::uint8_t> sent(std::begin(bytes), std::end(bytes));
+    EXPECT_EQ(ReadBytes(fd, sent.size()), sent);
     ASSERT_EQ(write(fd, bytes, sizeof bytes), static_cast<ssize_t>(sizeof bytes));
-    got.clear();
-    while (got.size() < sizeof bytes && Readable(m_pty1.MasterFd())) {
-        std::uint8_t chunk[16];
-        const ssize_t n = read(m_pty1.MasterFd(), chunk, sizeof chunk);
-        ASSERT_GT(n, 0);
-        got.insert(got.end(), chunk, chunk + n);
-    }
-    EXPECT_EQ(got, std::vector<std::uint8_t>(std::begin(bytes), std::end(bytes)));
+    EXPECT_EQ(ReadBytes(m_pty1.MasterFd(), sent.size()), sent);
 }
 
 TEST_F(OpenPortTest, AHundredReopensLeakNoDescriptor) {
@@ -150,11 +150,7 @@ TEST_F(OpenPortTest, ReopeningTheSamePortWorks) {
 
     const std::uint8_t byte = 0x5A;
     ASSERT_EQ(write(m_pty1.MasterFd(), &byte, 1), 1);
-    const int fd = Access::Port(link)->Fd();
-    ASSERT_TRUE(Readable(fd));
-    std::uint8_t got = 0;
-    EXPECT_EQ(read(fd, &got, 1), 1);
-    EXPECT_EQ(got, 0x5A);
+    EXPECT_EQ(ReadBytes(Access::Port(link)->Fd(), 1), std::vector<std::uint8_t>{0x5A});
 }
 
 TEST_F(OpenPortTest, PortsThatDoNotOpenGiveFalseSilentlyAndAreRecorded) {
