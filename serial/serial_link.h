@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -71,6 +72,11 @@ private:
     void StoreReplyByte(std::uint8_t byte);
     // Empties the reply buffer before a command is handed over.
     void ClearReply();
+    // One command-and-reply exchange: clear, hand over, then wait up to the reply time-out for
+    // each byte until the reply passes `test`. False after a time-out or when cancelled.
+    bool Exchange(const char* command, const std::function<bool()>& test);
+    bool ExchangeForReply(const char* command, const std::uint8_t* reply, std::size_t length);
+    bool ExchangeForCount(const char* command, std::int32_t count);
     // Shows the warning for a failed step with the system's text for `code`. Never called
     // with m_lock held.
     void ReportFailure(const char* operation, int code);
@@ -97,6 +103,9 @@ private:
     std::array<std::uint8_t, kReplySize> m_reply{};
     std::atomic<std::int32_t> m_replyCount{0};
     std::string m_line;
+    // Called right after each command is handed over; tests deliver scripted replies through it
+    // instead of a monitor thread, so that which bytes an exchange sees is not a race.
+    std::function<void(const char* command)> m_commandHandedOver;
 
     IWarningSink* m_warnings;
     std::string m_devicePath;

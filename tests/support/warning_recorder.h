@@ -45,4 +45,8 @@ struct CSerialLinkTestAccess {
     static platform::Event* SendEvent(CSerialLink& link) { return link.m_hSendEvent.get(); }
     static platform::Event* StopEvent(CSerialLink& link) { return link.m_hStopEvent.get(); }
     static std::mutex& Lock(CSerialLink& link) { return link.m_lock; }
+    static void SetCommandHandedOver(CSerialLink& link,
+                                     std::function<void(const char* command)> hook) {
+        link.m_commandHandedOver = std::move(hook);
+    }
 };
