@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 
 namespace platform {
 
@@ -20,6 +21,9 @@ int MulDiv(int a, int b, int c) {
     // Round half away from zero, whatever the signs.
     const std::int64_t rounded = (product < 0) != (c < 0) ? (product - (c < 0 ? -half : half)) / c
                                                           : (product + (c < 0 ? -half : half)) / c;
+    if (rounded > std::numeric_limits<int>::max() || rounded < std::numeric_limits<int>::min()) {
+        return -1;
+    }
     return static_cast<int>(rounded);
 }
 

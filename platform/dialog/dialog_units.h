@@ -20,7 +20,8 @@ struct PixelRect {
     bool operator==(const PixelRect&) const = default;
 };
 
-// a * b / c rounded half away from zero, computed in 64 bits.
+// a * b / c rounded half away from zero, computed in 64 bits; -1 when c is 0 or the result
+// does not fit.
 int MulDiv(int a, int b, int c);
 
 PixelRect DialogUnitsToPixels(int x, int y, int cx, int cy, BaseUnits base);

@@ -1,0 +1,37 @@
+// Shared by the window tests: the Qt application (offscreen), the main dialog with its members
+// opened up, and ways to act while a modal box runs.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "app/vexlarin_dlg.h"
+
+class QWidget;
+
+// The main dialog with its members reachable from the tests.
+struct OpenDlg : CVexlarinDlg {
+    using CVexlarinDlg::m_commandThread;
+    using CVexlarinDlg::m_currentPort;
+    using CVexlarinDlg::m_hIcon;
+    using CVexlarinDlg::m_lines;
+    using CVexlarinDlg::m_link;
+    using CVexlarinDlg::m_listButton;
+    using CVexlarinDlg::m_port1;
+    using CVexlarinDlg::m_port2;
+    using CVexlarinDlg::m_port3;
+    using CVexlarinDlg::m_port4;
+    using CVexlarinDlg::m_status;
+    using CVexlarinDlg::m_warningSink;
+};
+
+// The visible top-level window with this title, or null.
+QWidget* FindVisibleWindow(const QString& title);
+
+// Runs `action`; the first time the event loop turns while it runs, `whileRunning` is called
+// (with a modal box of the action open, if it opened one). Returns whether `whileRunning` ran
+// before `action` returned.
+bool WhileRunning(const std::function<void()>& action, const std::function<void()>& whileRunning);
+
+// Processes events until `done` holds, sleeping in the event wait between them.
+void ProcessEventsUntil(const std::function<bool()>& done);
