@@ -44,9 +44,21 @@ struct CSerialLinkTestAccess {
     static platform::Event* ByteEvent(CSerialLink& link) { return link.m_hByteEvent.get(); }
     static platform::Event* SendEvent(CSerialLink& link) { return link.m_hSendEvent.get(); }
     static platform::Event* StopEvent(CSerialLink& link) { return link.m_hStopEvent.get(); }
-    static std::mutex& Lock(CSerialLink& link) { return link.m_lock; }
+    // The reply bytes counted so far, taken under the lock that the monitor thread stores under.
+    static std::vector<std::uint8_t> ReplySnapshot(CSerialLink& link) {
+        std::lock_guard<std::mutex> guard(link.m_replyLock);
+        return {link.m_reply.begin(), link.m_reply.begin() + link.m_replyCount.load()};
+    }
+    static bool PortLockFree(CSerialLink& link) {
+        if (!link.m_lock.try_lock()) {
+            return false;
+        }
+        link.m_lock.unlock();
+        return true;
+    }
     static void SetCommandHandedOver(CSerialLink& link,
                                      std::function<void(const char* command)> hook) {
         link.m_commandHandedOver = std::move(hook);
     }
+    static std::mutex& Lock(CSerialLink& link) { return link.m_lock; }
 };
