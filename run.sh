@@ -9,8 +9,14 @@ root=$(cd "$(dirname "$0")" && pwd)
 . "$root/scripts/packages.sh"
 ensure_packages "${BUILD_PACKAGES[@]}"
 
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    front_end=vexlarin
+else
+    front_end=vexlarin-list
+fi
+# Only the programs this run starts: the tests are ./test.sh's business.
 cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
-cmake --build "$root/build" -j "$(nproc)"
+cmake --build "$root/build" -j "$(nproc)" --target vexlarin-camsim "$front_end"
 
 camsim=$root/build/tools/vexlarin-camsim
 sim_pid=
@@ -42,7 +48,7 @@ for n in 2 3 4; do
     export "$variable=${!variable:-/nonexistent/vexlarin-demo-com$n}"
 done
 
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+if [ "$front_end" = vexlarin ]; then
     "$root/build/app/vexlarin"
 else
     echo "No display: listing the page with vexlarin-list instead of the window" >&2
