@@ -1,9 +1,88 @@
 // Port probing at start and the four port selectors.
+#include "app/port_tooltip.h"
 #include "app/vexlarin_dlg.h"
+#include "platform/serial_port.h"
+#include "resources/resource.h"
 
-// Placeholders: the port-selection change fills these in.
-void CVexlarinDlg::ProbePorts() {}
-void CVexlarinDlg::OnPort1() {}
-void CVexlarinDlg::OnPort2() {}
-void CVexlarinDlg::OnPort3() {}
-void CVexlarinDlg::OnPort4() {}
+CButton& CVexlarinDlg::PortSelector(int port) {
+    switch (port) {
+        case 1:
+            return m_port1;
+        case 2:
+            return m_port2;
+        case 3:
+            return m_port3;
+        default:
+            return m_port4;
+    }
+}
+
+bool CVexlarinDlg::OpenSelectedPort(int port) {
+    m_portOpening = true;
+    const bool opened = m_link.OpenPort(port, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512);
+    m_portOpening = false;
+    ShowLastOpenOnToolTip();
+    return opened;
+}
+
+void CVexlarinDlg::ShowLastOpenOnToolTip() {
+    const int port = m_link.PortNumber();
+    if (port >= 1 && port <= 4) {
+        SetPortLabelToolTip(port, PortToolTip(port, m_link.DevicePath(), m_link.OpenError()));
+    }
+}
+
+void CVexlarinDlg::ProbePorts() {
+    m_currentPort = 0;
+    for (int port = 1; port <= 4; ++port) {
+        PortSelector(port).EnableWindow(false);
+    }
+    // Highest first, so that the lowest port that opens is the one left checked.
+    for (int port = 4; port >= 1; --port) {
+        if (!OpenSelectedPort(port)) {
+            continue;
+        }
+        PortSelector(port).EnableWindow(true);
+        PortSelector(port).SetCheck(BST_CHECKED);
+        for (int higher = port + 1; higher <= 4; ++higher) {
+            PortSelector(higher).SetCheck(BST_UNCHECKED);
+        }
+        m_currentPort = port;
+    }
+    // The COM1 probe closed whatever was open before it: open the chosen port again.
+    if (m_currentPort != 0) {
+        OpenSelectedPort(m_currentPort);
+    }
+    SetDlgItemText(IDC_PAGE, "0");
+}
+
+void CVexlarinDlg::SelectPort(int port) {
+    // The selectors are disabled during a listing; a click that still comes (or one from
+    // inside an open's warning box) must not open the port under a running command.
+    if (ListRunning() || m_portOpening) {
+        return;
+    }
+    if (!OpenSelectedPort(port)) {
+        return;  // the clicked box keeps the state its click gave it
+    }
+    for (int n = 1; n <= 4; ++n) {
+        PortSelector(n).SetCheck(n == port ? BST_CHECKED : BST_UNCHECKED);
+    }
+    m_currentPort = port;
+}
+
+void CVexlarinDlg::OnPort1() {
+    SelectPort(1);
+}
+
+void CVexlarinDlg::OnPort2() {
+    SelectPort(2);
+}
+
+void CVexlarinDlg::OnPort3() {
+    SelectPort(3);
+}
+
+void CVexlarinDlg::OnPort4() {
+    SelectPort(4);
+}

@@ -2,6 +2,7 @@
 // commands write to and the number of the port in use.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -56,6 +57,23 @@ protected:
 private:
     // Cancels the link, releases boxes and waiting threads, joins the command thread.
     void StopCommandThread();
+
+    // Port selection (port_selection.cpp) and the List command's window side (on_list.cpp).
+    CButton& PortSelector(int port);
+    // OpenPort on `port` with the fixed settings; brings that port's tooltip up to date.
+    bool OpenSelectedPort(int port);
+    void SelectPort(int port);
+    // The tooltip of the port the link tried last, from what that open found.
+    void ShowLastOpenOnToolTip();
+    bool ListRunning() const { return m_commandThread.joinable(); }
+    // Runs on the GUI thread once ListPage has returned: joins and restores the selectors.
+    void OnListDone();
+
+    // Each selector's enabled state when the running listing began.
+    std::array<bool, 4> m_selectorsEnabled{};
+    // An OpenPort of the window's own is under way: its warning box must not let a switch or a
+    // listing start on the same link.
+    bool m_portOpening = false;
 
     static const MessageMapEntry messageMap[];
 };

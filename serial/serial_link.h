@@ -48,6 +48,8 @@ public:
     bool IsPortOpen() const { return m_hPort != nullptr; }
     // The device the last OpenPort tried, and why it did not open (0 when it did).
     const std::string& DevicePath() const { return m_devicePath; }
+    // The port number the last OpenPort was given.
+    int PortNumber() const { return m_portNumber; }
     int OpenError() const { return m_openError; }
 
     // Closing the window ends a running listing: no further command goes out, waits for

@@ -1,0 +1,12 @@
+// The "COM n" label's tooltip: which device the port stands for and, when it did not open,
+// why, in the system's words, so that a user can see why a port is not offered.
+#pragma once
+
+#include <string>
+
+// `device` is the path the open tried; `openError` its errno, 0 when the port opened.
+std::string PortToolTip(int port, const std::string& device, int openError);
+
+// The name of the group that owns `device` (its number when the group has no name); empty
+// when the device cannot be looked at.
+std::string DeviceGroupName(const std::string& device);
