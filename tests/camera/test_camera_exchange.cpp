@@ -148,13 +148,6 @@ TEST_F(CameraExchange, LineReadSendsTheHandshakeAndThreeExchangesPerByte) {
     EXPECT_EQ(camera.sentBytes[4 + 5 * 3].back(), 0xA4);
 }
 
-TEST_F(CameraExchange, TemplateAddressGivesTheTemplateItself) {
-    char address[] = "F00002";
-    link.ReadLine(address);
-    ASSERT_EQ(camera.commands.size(), 52u);
-    EXPECT_EQ(camera.commands[4 + 8 * 3], "01800E10204D4000F802FFFFFFFFFFFFFFFFC9");
-}
-
 TEST_F(CameraExchange, WrongAcksAndOverlongReadsEndTheLineByTimeout) {
     {
         camera.ack = {0x06, 0x01};
