@@ -1,7 +1,6 @@
 #include "listing_support.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -24,13 +23,9 @@ TempDir::~TempDir() {
 SimulatedCamera::SimulatedCamera(const std::string& logPath,
                                  const std::vector<std::string>& options)
     : m_log(logPath) {
-    std::vector<std::string> argv{VEXLARIN_CAMSIM, "--log", logPath};
-    argv.insert(argv.end(), options.begin(), options.end());
-    m_process = std::make_unique<ChildProcess>(argv);
-    // The simulator's one line: its device, printed once it answers there.
-    if (!m_process->ReadLine(m_device) || m_device.empty()) {
-        ADD_FAILURE() << "vexlarin-camsim did not start";
-    }
+    std::vector<std::string> args{"--log", logPath};
+    args.insert(args.end(), options.begin(), options.end());
+    m_process = std::make_unique<CamsimProcess>(args);
 }
 
 SimulatedCamera::~SimulatedCamera() {
@@ -44,9 +39,7 @@ int SimulatedCamera::Exchanges() const {
 
 void SimulatedCamera::Stop() {
     if (m_process) {
-        m_process->Signal(SIGTERM);
-        m_process->Wait();
-        m_process.reset();
+        m_process->Stop();
     }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "tools/camsim_process.h"
 
 // A fresh directory, removed with everything in it.
 class TempDir {
@@ -27,7 +28,7 @@ class SimulatedCamera {
 public:
     SimulatedCamera(const std::string& logPath, const std::vector<std::string>& options = {});
     ~SimulatedCamera();
-    const std::string& DevicePath() const { return m_device; }
+    const std::string& DevicePath() const { return m_process->DevicePath(); }
     // Exchanges the camera has logged so far (it logs each before its reply goes out).
     int Exchanges() const;
     // Ends the simulator; its terminal hangs up.
@@ -35,8 +36,7 @@ public:
 
 private:
     std::string m_log;
-    std::unique_ptr<ChildProcess> m_process;
-    std::string m_device;
+    std::unique_ptr<CamsimProcess> m_process;
 };
 
 // The text of line `line` of page `page` when the camera holds its default memory, where

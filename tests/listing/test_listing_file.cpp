@@ -88,38 +88,6 @@ TEST_F(ListingFileTest, TextEndsAtItsFirstZeroCharacter) {
     EXPECT_EQ(ReadFile(m_file), "A0\r\n");
 }
 
-TEST_F(ListingFileTest, FileThatCannotBeOpenedWarnsOnceAndSkipsTheWrites) {
-    fs::create_directory(m_file);  // a directory in the file's place fails even for root
-    const int descriptors = OpenDescriptorCount();
-    {
-        CListingFile file(m_file, m_link);
-        file.WriteLine("header");
-        file.WriteLine("line");
-        file.Close();
-        EXPECT_TRUE(file.Failed());
-    }
-    ASSERT_EQ(m_warnings.Count(), 1u);
-    EXPECT_EQ(m_warnings.Titles()[0], "Application Error");
-    EXPECT_EQ(
-        m_warnings.Texts()[0],
-        "WARNING:  Vexlarin.txt Failed with the following error: \nIs a directory\nPort: 0\n");
-    EXPECT_TRUE(fs::is_empty(m_file));
-    EXPECT_EQ(OpenDescriptorCount(), descriptors);
-}
-
-TEST_F(ListingFileTest, FullDiskWarnsOnceAtTheFirstFailedWrite) {
-    CListingFile file("/dev/full", m_link);
-    EXPECT_FALSE(file.Failed());  // opening works; the disk is full only for the write
-    EXPECT_EQ(m_warnings.Count(), 0u);
-    file.WriteLine("header");
-    file.WriteLine("line");
-    file.Close();
-    EXPECT_TRUE(file.Failed());
-    ASSERT_EQ(m_warnings.Count(), 1u);
-    EXPECT_NE(m_warnings.Texts()[0].find(" Vexlarin.txt Failed "), std::string::npos);
-    EXPECT_NE(m_warnings.Texts()[0].find("\nNo space left on device\n"), std::string::npos);
-}
-
 // Local noon of a calendar day, so that no time zone moves it to another date.
 std::time_t LocalNoon(int year, int month, int day) {
     std::tm date{};
