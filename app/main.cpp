@@ -2,8 +2,6 @@
 #include <QApplication>
 
 #include "app/vexlarin_app.h"
-#include "resources/icons.h"
-#include "resources/resource.h"
 #include "resources/version_info.h"
 
 // The one application object, there before main() runs.
@@ -11,8 +9,11 @@ CVexlarinApp theApp;
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0.1"));
+    const auto& v = version_info::kFileVersion;
+    QApplication::setApplicationVersion(
+        QStringLiteral("%1.%2.%3.%4").arg(v[0]).arg(v[1]).arg(v[2]).arg(v[3]));
     QApplication::setApplicationDisplayName(QString::fromUtf8(version_info::kInternalName));
+    // Ties the window to the installed desktop entry and its icon.
     QApplication::setDesktopFileName(QStringLiteral("vexlarin"));
     return AfxWinMain();
 }

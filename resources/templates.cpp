@@ -54,8 +54,7 @@ const DialogTemplate kAbout{
         {ControlClass::Button, IDOK, "OK", BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 246, 7, 32,
          14},
         {ControlClass::Static, kNoId, "128", SS_ICON, 11, 17, 20, 20},
-        {ControlClass::Static, kNoId, "Copyright (c) the Vexlarin developers", SS_LEFT | WS_GROUP,
-         40, 20, 100, 8},
+        {ControlClass::Static, kNoId, "Copyright (c) 2026", SS_LEFT | WS_GROUP, 40, 20, 100, 8},
         {ControlClass::Static, kNoId,
          "Vexlarin is free software under the MIT licence. You may use, copy, change, merge, "
          "publish and pass it on, and sell copies of it.",
@@ -69,8 +68,8 @@ const DialogTemplate kAbout{
          "In no case are the authors or copyright holders liable for any claim, damages or other "
          "liability arising from the program or from its use or other dealings in it.",
          SS_LEFT | WS_GROUP, 15, 120, 250, 25},
-        {ControlClass::Static, kNoId, "Released under the MIT licence", SS_LEFT | WS_GROUP, 40, 35,
-         100, 8},
+        {ControlClass::Static, kNoId, "The Vexlarin developers", SS_LEFT | WS_GROUP, 40, 35, 100,
+         8},
         {ControlClass::Static, kNoId,
          "The program comes as it is, without any warranty, express or implied, including the "
          "warranties of merchantability, fitness for a particular purpose and non-infringement.",
