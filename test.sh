@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/packages.sh
-ensure_packages "${BUILD_PACKAGES[@]}" clang
+ensure_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-dev  # libFuzzer: the fuzz step
 
 jobs=$(nproc)
 run_suite() {  # build directory, then extra CMake arguments
@@ -22,5 +22,15 @@ run_suite build
 if [ "${1:-}" != "--quick" ]; then
     run_suite build-asan -DVEXLARIN_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug
     run_suite build-tsan -DVEXLARIN_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
+    # A short run of the fuzzer on top of its committed corpus (which every suite replays);
+    # new inputs go to the build directory. -timeout catches an input that hangs.
+    if command -v clang++ >/dev/null; then
+        echo "=== build-fuzz ===" >&2
+        cmake -S tests/fuzz/libfuzzer -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+        cmake --build build-fuzz -j "$jobs"
+        mkdir -p build-fuzz/corpus
+        build-fuzz/vexlarin-fuzz-camera -max_total_time=30 -timeout=10 -print_final_stats=1 \
+            build-fuzz/corpus tests/fuzz/corpus
+    fi
 fi
 echo "All test suites passed." >&2
