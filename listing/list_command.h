@@ -15,6 +15,7 @@ enum class ListResult {
     NoAnswer,        // the camera did not answer the ping; nothing was written
     LinesFailed,     // the block was written, but one or more lines read "XXXX"
     FileNotWritten,  // the page was read and listed, but the listing file could not be written
+                     // (reported even when lines failed too: the file is what a script reads)
     Cancelled,       // the window closed during the listing; what was written stays
 };
 
