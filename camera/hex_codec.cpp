@@ -65,7 +65,13 @@ void CSerialLink::SendHex(const char* text) {
         // 8-bit arithmetic: a non-digit (16) adds 0 as the high digit and 16 as the low one.
         staging[i / 2] = static_cast<std::uint8_t>(16 * high + low);
     }
-    m_sendLength = static_cast<std::int32_t>((n - 1) / 2 + 1);
-    std::memcpy(m_sendBuffer.get(), staging, std::min<std::size_t>(kStagingArea, m_sendBufferSize));
+    {
+        // The monitor thread may still be writing the previous command after its reply timed
+        // out; the port lock keeps the buffer from changing under that write.
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_sendLength = static_cast<std::int32_t>((n - 1) / 2 + 1);
+        std::memcpy(m_sendBuffer.get(), staging,
+                    std::min<std::size_t>(kStagingArea, m_sendBufferSize));
+    }
     m_hSendEvent->Set();
 }
