@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <thread>
@@ -167,6 +168,19 @@ std::string MachineText() {
     }
     utsname names{};
     uname(&names);
+    // Other work on the machine stretches every wake-up; the load says how much there was.
+    double one = 0;
+    double five = 0;
+    std::FILE* loadavg = std::fopen("/proc/loadavg", "r");
+    if (loadavg != nullptr) {
+        if (std::fscanf(loadavg, "%lf %lf", &one, &five) != 2) {
+            one = five = -1;
+        }
+        std::fclose(loadavg);
+    }
+    char load[96];
+    std::snprintf(load, sizeof load, "\nload average              %.2f (1 min), %.2f (5 min)", one,
+                  five);
     return "machine                   " + std::to_string(std::thread::hardware_concurrency()) +
-           " CPUs (nproc), " + model + ", " + names.sysname + " " + names.release;
+           " CPUs (nproc), " + model + ", " + names.sysname + " " + names.release + load;
 }

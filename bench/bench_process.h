@@ -35,5 +35,5 @@ struct ChildResult {
 ChildResult RunChild(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                      const std::string& dir, std::string& error);
 
-// The processor count, the CPU model and the kernel, for the figures' record.
+// The processor count, the CPU model, the kernel and the load, for the figures' record.
 std::string MachineText();

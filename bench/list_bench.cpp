@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench_process.h"
+#include "replay_client.h"
 
 namespace {
 
@@ -33,7 +34,8 @@ struct Run {
     double pageS = 0;
     double cpuS = 0;
     int exchanges = 0;
-    long bytes = 0;
+    long bytes = 0;  // both directions, from the simulator's log
+    std::vector<LoggedExchange> log;
 };
 
 [[noreturn]] void Fail(const std::string& text) {
@@ -69,24 +71,6 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         }
     }
     return options.pacedRuns + options.unpacedRuns > 0;
-}
-
-// Counts the exchanges and the bytes of both directions in the simulator's log: one line per
-// exchange, the command and the reply in hexadecimal, "-" for no reply.
-void CountLog(const std::string& path, Run& run) {
-    std::ifstream log(path);
-    if (!log) {
-        Fail("cannot read the simulator's log " + path + ": " + std::strerror(errno));
-    }
-    std::string command;
-    std::string reply;
-    while (log >> command >> reply) {
-        ++run.exchanges;
-        run.bytes += static_cast<long>(command.size() / 2);
-        if (reply != "-") {
-            run.bytes += static_cast<long>(reply.size() / 2);
-        }
-    }
 }
 
 std::size_t CountLines(const std::string& path) {
@@ -129,8 +113,32 @@ Run ListOnce(const Options& options, const std::string& dir, bool paced, int num
     Run run;
     run.pageS = lister.wallS;
     run.cpuS = lister.cpuS;
-    CountLog(log, run);
+    run.log = ReadExchangeLog(log, error);
+    if (!error.empty()) {
+        Fail(error);
+    }
+    run.exchanges = static_cast<int>(run.log.size());
+    for (const LoggedExchange& exchange : run.log) {
+        run.bytes += static_cast<long>(exchange.command.size() + exchange.reply.size());
+    }
     return run;
+}
+
+// The same exchanges replayed straight on a paced simulator: what the simulator and the
+// terminal cost by themselves.
+double ReplayOnce(const Options& options, const std::string& dir,
+                  const std::vector<LoggedExchange>& exchanges) {
+    std::string error;
+    Simulator simulator({options.camsim, "--baud", std::to_string(kBaud)}, dir + "/camsim.err",
+                        error);
+    if (!error.empty()) {
+        Fail(error);
+    }
+    const double seconds = ReplayExchanges(simulator.Device(), exchanges, error);
+    if (!error.empty()) {
+        Fail(error);
+    }
+    return seconds;
 }
 
 struct Spread {
@@ -197,6 +205,12 @@ int main(int argc, char** argv) {
     int number = 0;
     const std::vector<Run> paced = RunSeries(options, dir, true, options.pacedRuns, number);
     const std::vector<Run> unpaced = RunSeries(options, dir, false, options.unpacedRuns, number);
+    std::vector<double> replays;
+    for (const Run& run : paced) {
+        replays.push_back(ReplayOnce(options, dir, run.log));
+        std::fprintf(stderr, "  replay run %d: %.3f s\n", static_cast<int>(replays.size()),
+                     replays.back());
+    }
     std::error_code ignored;
     std::filesystem::remove_all(dir, ignored);
 
@@ -234,7 +248,15 @@ int main(int argc, char** argv) {
             page.median / limitS, (page.median / limitS - 1) * 100,
             (page.median - limitS) * 1000 / first.exchanges);
         std::printf("  lister CPU (user+sys)   %s\n", Seconds(cpu).c_str());
-        pacingBroken = page.min < limitS;
+        const Spread replay = SpreadOf(replays);
+        std::printf(
+            "replayed exchanges        %s, the same exchanges written and read straight "
+            "on the\n                          paced simulator: %.3f ms per exchange over "
+            "the wire from the simulator\n                          and the terminal "
+            "alone, %.3f ms left to the lister\n",
+            Seconds(replay).c_str(), (replay.median - wireS) * 1000 / first.exchanges,
+            ((page.median - limitS) - (replay.median - wireS)) * 1000 / first.exchanges);
+        pacingBroken = page.min < limitS || replay.min < wireS;
     }
     if (!unpaced.empty()) {
         const Spread page = SpreadOf(Collect(unpaced, [](const Run& r) { return r.pageS; }));
