@@ -99,6 +99,7 @@ Simulator::Simulator(const std::vector<std::string>& argv, const std::string& er
     close(out[0]);
     if (m_device.empty()) {
         error = "vexlarin-camsim (" + argv[0] + ") did not start";
+        Stop();
     }
 }
 

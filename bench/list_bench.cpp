@@ -88,7 +88,7 @@ Run ListOnce(const Options& options, const std::string& dir, bool paced, int num
     std::string error;
     Simulator simulator(simArgs, dir + "/camsim.err", error);
     if (!error.empty()) {
-        Fail(error);
+        Fail(error + " (its messages are in " + dir + "/camsim.err)");
     }
 
     const std::string file = dir + "/Vexlarin.txt";
@@ -98,10 +98,10 @@ Run ListOnce(const Options& options, const std::string& dir, bool paced, int num
         env.push_back("VEXLARIN_COM" + std::to_string(n) + "=" + dir + "/no-such-port");
     }
     const ChildResult lister = RunChild({options.lister, "--port", "1"}, env, dir, error);
+    simulator.Stop();
     if (!error.empty()) {
         Fail(error);
     }
-    simulator.Stop();
     if (lister.status != 0) {
         Fail("vexlarin-list ended with status " + std::to_string(lister.status) +
              " (its messages are in " + dir + "/list.err)");
@@ -135,6 +135,7 @@ double ReplayOnce(const Options& options, const std::string& dir,
         Fail(error);
     }
     const double seconds = ReplayExchanges(simulator.Device(), exchanges, error);
+    simulator.Stop();
     if (!error.empty()) {
         Fail(error);
     }
