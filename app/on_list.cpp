@@ -2,6 +2,7 @@
 // keeps painting while the camera is read.
 #include <QMetaObject>
 #include <QWidget>
+#include <system_error>
 
 #include "app/vexlarin_dlg.h"
 #include "app/window_list_view.h"
@@ -23,14 +24,19 @@ void CVexlarinDlg::OnList() {
         PortSelector(port).EnableWindow(false);
     }
     const int port = m_currentPort;
-    m_commandThread = std::thread([this, window, port, page = GetDlgItemText(IDC_PAGE)] {
-        WindowListView view(*this, m_status, m_lines, m_listButton, page);
-        ListPage(m_link, port, view, "Vexlarin.txt");
-        // Posted, not waited for: the GUI thread joins this thread when it runs it. The window
-        // outlives the thread (the close path joins first), so the call has a target.
-        QMetaObject::invokeMethod(
-            window, [this] { OnListDone(); }, Qt::QueuedConnection);
-    });
+    try {
+        m_commandThread = std::thread([this, window, port, page = GetDlgItemText(IDC_PAGE)] {
+            WindowListView view(*this, m_status, m_lines, m_listButton, page);
+            ListPage(m_link, port, view, "Vexlarin.txt");
+            // Posted, not waited for: the GUI thread joins this thread when it runs it. The
+            // window outlives the thread (the close path joins first), so the call has a target.
+            QMetaObject::invokeMethod(
+                window, [this] { OnListDone(); }, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error& error) {
+        OnListDone();  // gives the selectors back
+        m_link.ReportError("std::thread()", error.code().message().c_str());
+    }
 }
 
 void CVexlarinDlg::OnListDone() {
