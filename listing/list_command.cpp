@@ -75,7 +75,7 @@ ListResult ListPage(CSerialLink& link, int currentPort, IListView& view,
     }
     // The port hung up or a switch failed since the last listing: a re-plugged adapter
     // works at this press.
-    if (!link.IsPortOpen()) {
+    if (!link.IsPortOpen() || link.PortHungUp()) {
         ReopenPort(link, currentPort);
     }
 

@@ -1,6 +1,7 @@
 #include "platform/serial_port.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -207,6 +208,14 @@ bool SerialPort::Purge() {
         return Fail();
     }
     return true;
+}
+
+bool SerialPort::HungUp() const {
+    pollfd entry{m_fd, POLLIN, 0};
+    if (poll(&entry, 1, 0) < 0) {
+        return false;  // cannot tell; the next exchange will
+    }
+    return (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 bool SerialPort::InputCount(int& count) {

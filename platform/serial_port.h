@@ -64,6 +64,9 @@ public:
     bool SetState(const PortState& state);
     // Aborts pending I/O and empties both queues.
     bool Purge();
+    // Whether the device has gone away (adapter pulled, other side of a pseudo-terminal
+    // closed) since it was opened.
+    bool HungUp() const;
     // Number of bytes waiting in the input queue.
     bool InputCount(int& count);
     // One read(): the number of bytes read, 0 when the other side hung up, -1 on failure

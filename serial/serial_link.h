@@ -46,6 +46,8 @@ public:
 
     // Whether the last OpenPort left a port open (it may have hung up since).
     bool IsPortOpen() const { return m_hPort != nullptr; }
+    // Whether the open port has hung up since; false when none is open or a listing runs.
+    bool PortHungUp() const { return m_hPort && !m_threadAlive.load() && m_hPort->HungUp(); }
     // The device the last OpenPort tried, and why it did not open (0 when it did).
     const std::string& DevicePath() const { return m_devicePath; }
     // The port number the last OpenPort was given.

@@ -272,4 +272,19 @@ TEST_F(ListCommandTest, ListAfterThePortHungUpAndCameBack) {
     EXPECT_EQ(FileLines(file).size(), 18u);
 }
 
+TEST_F(ListCommandTest, AdapterRepluggedBetweenListingsWorksAtTheNextPress) {
+    const std::string stable = dir / "com1";
+    StartCamera({"--link", stable});
+    PortMapping mapped(1, stable);
+    ASSERT_TRUE(link.OpenPort(1, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512));
+    view.camera = nullptr;
+    camera->Stop();  // unplugged while no listing runs: the link still holds the old port
+
+    SimulatedCamera back(dir / "camsim2.log", {"--link", stable});
+    view.camera = &back;
+    EXPECT_EQ(List(), ListResult::Complete);
+    EXPECT_EQ(warnings.Count(), 0u);
+    EXPECT_EQ(FileLines(file).size(), 18u);
+}
+
 }  // namespace
