@@ -97,6 +97,11 @@ bool CSerialLink::OpenPort(int portNumber, int baud, char parity, int dataBits, 
         ReportError(failedStep, "");
     }
     std::lock_guard<std::mutex> guard(m_lock);
+    // The box's event loop may have let the user open another port, or fail to: purge what is
+    // open now and say whether a port is.
+    if (!m_hPort) {
+        return false;
+    }
     m_hPort->Purge();  // a failed purge is not worth a warning
     return true;
 }

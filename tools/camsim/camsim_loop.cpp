@@ -142,8 +142,12 @@ bool Camera::ReadCommands(Nanos now) {
 
 bool Camera::Answer(Nanos now) {
     std::vector<std::uint8_t> arrived;
+    // A reply starts when the command's last byte has crossed the wire, not when this loop
+    // woke up to notice: the wake-up's lateness must not add to every exchange.
+    Nanos crossed = now;
     while (!m_received.empty() && m_received.front().due <= now) {
         arrived.push_back(m_received.front().byte);
+        crossed = m_byteTime > 0 ? m_received.front().due : now;
         m_received.pop_front();
     }
     std::vector<Exchange> exchanges;
@@ -155,7 +159,7 @@ bool Camera::Answer(Nanos now) {
         exchanges = m_protocol.DropPending();
     }
     for (Exchange& exchange : exchanges) {
-        if (!Handle(exchange, now)) {
+        if (!Handle(exchange, crossed)) {
             return false;
         }
         if (m_hungUp) {

@@ -1,5 +1,6 @@
 // vexlarin-camsim: a simulated DV camera on a pseudo-terminal. See --help.
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,6 +65,12 @@ int main(int argc, char** argv) {
     if (options.help) {
         std::fputs(camsim::UsageText().c_str(), stdout);
         return 0;
+    }
+
+    if (options.baud > 0) {
+        // Paced bytes are due at exact times; the kernel's default timer slack would make
+        // every deadline late by up to 50 us.
+        prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     }
 
     camsim::CameraMemory memory;
