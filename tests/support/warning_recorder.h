@@ -2,6 +2,8 @@
 // the link's fields.
 #pragma once
 
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,9 +16,20 @@ public:
     std::vector<std::string> Texts() const;
     std::vector<std::string> Titles() const;
     std::size_t Count() const;
+    // Waits (generously, 10 s) until `n` warnings have been shown; false when they were not.
+    bool WaitForCount(std::size_t n) const;
+    // While held, each warning keeps the thread that raised it in its "box" until Release, as a
+    // user who has not yet pressed OK would.
+    void Hold();
+    void Release();
+    // Runs on the raising thread as each warning is shown, before it is recorded: a test looks
+    // there at what holds while the box is open. Set it before any warning can come.
+    std::function<void()> onShow;
 
 private:
     mutable std::mutex m_lock;
+    mutable std::condition_variable m_changed;
+    bool m_holding = false;
     std::vector<std::string> m_titles;
     std::vector<std::string> m_texts;
 };
