@@ -25,6 +25,7 @@ const std::string kTimeoutWarning =
 enum class Kind { Ping, Setup, Ack, Read };
 
 struct ReplyCase {
+    const char* name;
     Kind kind;  // the command whose reply is scripted; the others get a good one
     Bytes reply;
     bool passes;
@@ -33,19 +34,19 @@ struct ReplyCase {
 // Every reply carries byte 9 = the byte index, as the 18th character of a read names it; zero
 // bytes inside a read reply do no harm. The set-up reply's contents do not matter.
 const ReplyCase kCases[] = {
-    {Kind::Ping, {0x06, 0x80, 0x7F}, true},
-    {Kind::Ping, {0x06, 0x80, 0x7F, 0x00}, true},
-    {Kind::Ping, {0x06, 0x80, 0x7F, 0x00, 0x41}, true},
-    {Kind::Ping, {0x06, 0x80, 0x7F, 0x41}, false},
-    {Kind::Ping, {0x00}, false},
-    {Kind::Ping, {0x06, 0x80}, false},
-    {Kind::Ack, {0x06}, true},
-    {Kind::Ack, {0x06, 0x00}, true},
-    {Kind::Ack, {0x06, 0x01}, false},
-    {Kind::Setup, Bytes(26, 0x00), true},
-    {Kind::Setup, Bytes(26, 0xA5), true},
-    {Kind::Read, Bytes(18, 0x00), true},
-    {Kind::Read, Bytes(19, 0x01), false},  // all 19 stored before the first test
+    {"PingExact", Kind::Ping, {0x06, 0x80, 0x7F}, true},
+    {"PingZeroBehind", Kind::Ping, {0x06, 0x80, 0x7F, 0x00}, true},
+    {"PingZeroThenMore", Kind::Ping, {0x06, 0x80, 0x7F, 0x00, 0x41}, true},
+    {"PingByteBehind", Kind::Ping, {0x06, 0x80, 0x7F, 0x41}, false},
+    {"PingZeroFirst", Kind::Ping, {0x00}, false},
+    {"PingHalf", Kind::Ping, {0x06, 0x80}, false},
+    {"AckExact", Kind::Ack, {0x06}, true},
+    {"AckZeroBehind", Kind::Ack, {0x06, 0x00}, true},
+    {"AckByteBehind", Kind::Ack, {0x06, 0x01}, false},
+    {"SetupZeros", Kind::Setup, Bytes(26, 0x00), true},
+    {"SetupAnyContent", Kind::Setup, Bytes(26, 0xA5), true},
+    {"ReadZeros", Kind::Read, Bytes(18, 0x00), true},
+    {"ReadOverlong", Kind::Read, Bytes(19, 0x01), false},  // all 19 stored before the first test
 };
 
 class CameraExchange : public ::testing::TestWithParam<ReplyCase> {
@@ -122,6 +123,7 @@ TEST_P(CameraExchange, ReplyPassesOrEndsTheOperationByOneTimeout) {
     EXPECT_EQ(address[1], c.kind == Kind::Read ? '0' : '7');
 }
 
-INSTANTIATE_TEST_SUITE_P(Replies, CameraExchange, ::testing::ValuesIn(kCases));
+INSTANTIATE_TEST_SUITE_P(Replies, CameraExchange, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
