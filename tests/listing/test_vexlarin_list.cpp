@@ -1,181 +1,172 @@
 // vexlarin-list as a script runs it: its output, its file and its exit codes, against the
 // simulated camera.
-#include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
-#include <memory>
 
-#include "listing_support.h"
-#include "support/pty_pair.h"
+#include "support/listing_fixture.h"
 
 namespace {
 
-struct Outcome {
-    int code = -1;
+std::string Output(const std::vector<std::string>& lines, const std::string& end = "\n") {
     std::string out;
-    std::string err;
-};
-
-std::string Progress(int line) {
-    char text[64];
-    std::snprintf(text, sizeof text, "Please wait - reading address  %X0 - %XF...\n", line, line);
-    return text;
-}
-
-std::string PageOutput(int page) {
-    std::string out;
-    for (int r = 0; r < 16; ++r) {
-        out += ExpectedLine(page, r) + "\n";
+    for (const std::string& line : lines) {
+        out += line + end;
     }
     return out;
 }
 
-class VexlarinListTest : public ::testing::Test {
+class VexlarinList : public ListingTest {
 protected:
-    void StartCamera(int port, const std::vector<std::string>& options = {}) {
-        camera = std::make_unique<SimulatedCamera>(dir / "camsim.log", options);
-        mapping = std::make_unique<PortMapping>(port, camera->DevicePath());
-    }
-    ChildProcess::Options InDir() const {
-        ChildProcess::Options options;
+    ChildOptions InDir(long fileSizeLimit = -1) const {
+        ChildOptions options;
         options.directory = dir.Path();
-        options.stderrPath = "";
+        options.fileSizeLimit = fileSizeLimit;
         return options;
     }
-    std::vector<std::string> Argv(const std::vector<std::string>& args) const {
-        std::vector<std::string> argv{VEXLARIN_LIST};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return argv;
+    ChildOutcome Run(std::vector<std::string> args, long fileSizeLimit = -1) {
+        args.insert(args.begin(), VEXLARIN_LIST);
+        return RunChild(args, InDir(fileSizeLimit));
     }
-    Outcome Run(const std::vector<std::string>& args, ChildProcess::Options options) {
-        ChildProcess child(Argv(args), options);
-        Outcome outcome;
-        outcome.out = child.ReadRest();
-        outcome.code = child.Wait();
-        outcome.err = child.ReadErrors();
-        return outcome;
-    }
-    Outcome Run(const std::vector<std::string>& args) { return Run(args, InDir()); }
-    std::vector<std::string> FileLines() const {
-        std::vector<std::string> lines;
-        EXPECT_TRUE(SplitCrLf(ReadFileText(file), lines)) << "a line not ending in CR LF";
-        return lines;
-    }
-
-    TempDir dir;
-    std::string file = dir / "Vexlarin.txt";
-    AllPortsMissing noPorts;
-    std::unique_ptr<SimulatedCamera> camera;
-    std::unique_ptr<PortMapping> mapping;
 };
 
-TEST_F(VexlarinListTest, ListsThePageOnTheLowestPortThatOpens) {
-    StartCamera(3);
-    SimulatedCamera other(dir / "other.log");
-    PortMapping com4(4, other.DevicePath());
-
-    const Outcome outcome = Run({});
+TEST_F(VexlarinList, ListsThePageOnTheLowestPortThatOpens) {
+    SimulatedCamera com3(dir / "com3.log"), com4(dir / "com4.log");
+    PortMapping map3(3, com3.DevicePath()), map4(4, com4.DevicePath());
+    const ChildOutcome outcome = Run({});
     EXPECT_EQ(outcome.code, 0);
-    EXPECT_EQ(outcome.out, PageOutput(0));
+    EXPECT_EQ(outcome.out, Output(PageLines(0)));
     std::string status;
     for (int r = 0; r < 16; ++r) {
-        status += Progress(r);
+        status += Progress(r) + "\n";
     }
-    EXPECT_EQ(outcome.err, status + "Finished - added to Vexlarin.txt\n");
-    const auto lines = FileLines();
-    ASSERT_EQ(lines.size(), 18u);
-    EXPECT_EQ(lines[0].substr(lines[0].size() - 11), "   Page = 0");
-    EXPECT_EQ(lines[17], "");
-    EXPECT_EQ(camera->Exchanges(), 1 + 16 * 52);
-    EXPECT_EQ(other.Exchanges(), 0);  // COM4 was only probed
+    EXPECT_EQ(outcome.err, status + kAdded + "\n");
+    ExpectBlock(ReadFileText(file), '0', PageLines(0));
+    EXPECT_EQ(com3.Exchanges(), 1 + 16 * 52);
+    EXPECT_EQ(com4.Exchanges(), 0);  // only probed
 }
 
-TEST_F(VexlarinListTest, NoPortOpenedNamesEveryDeviceAndWhy) {
-    const Outcome probed = Run({});
-    EXPECT_EQ(probed.code, 2);
-    for (int n = 1; n <= 4; ++n) {
-        EXPECT_NE(probed.err.find("COM" + std::to_string(n) + " (/nonexistent/vexlarin-com" +
-                                  std::to_string(n) + "): No such file or directory"),
-                  std::string::npos)
-            << probed.err;
-    }
-    const Outcome chosen = Run({"--port", "2"});
-    EXPECT_EQ(chosen.code, 2);
-    EXPECT_NE(chosen.err.find("/nonexistent/vexlarin-com2"), std::string::npos);
-    EXPECT_EQ(chosen.err.find("vexlarin-com1"), std::string::npos);
-    EXPECT_TRUE(probed.out.empty() && chosen.out.empty());
-}
+struct ExitCase {
+    std::vector<std::string> args;
+    bool camera;  // a camera on COM1, with `faults`
+    std::vector<std::string> faults;
+    int code;
+    std::vector<std::string> errHas;  // parts of standard error
+    std::string errLacks;             // not in standard error, when given
+    bool errIsExactly = false;        // standard error is errHas[0] and nothing else
+};
 
-TEST_F(VexlarinListTest, CommandLine) {
-    const Outcome help = Run({"--help"});
+TEST_F(VexlarinList, EachOutcomeHasItsExitCode) {
+    const std::string usage = "Usage: vexlarin-list";
+    const std::string silent =
+        "Application Error: WARNING:  DV Camera not responding.  Failed "
+        "with the following error: \nTimeOut. Check connection between "
+        "port and camera.\nPort: 1\n";
+    const std::string lineFails = std::to_string(1 + 52 * 15);
+    const ExitCase cases[] = {
+        {{"--port", "5"}, false, {}, 1, {usage}, ""},
+        {{"--port", "0"}, false, {}, 1, {usage}, ""},
+        {{"--port"}, false, {}, 1, {usage}, ""},
+        {{"--page"}, false, {}, 1, {usage}, ""},
+        {{"--bogus"}, false, {}, 1, {usage}, ""},
+        {{"1"}, false, {}, 1, {usage}, ""},
+        {{},
+         false,
+         {},
+         2,
+         {"COM1 (" + stable + "): No such file or directory",
+          "COM2 (/nonexistent/vexlarin-com2): No such file or directory",
+          "COM3 (/nonexistent/vexlarin-com3): No such file or directory",
+          "COM4 (/nonexistent/vexlarin-com4): No such file or directory"},
+         ""},
+        {{"--port", "2"}, false, {}, 2, {"/nonexistent/vexlarin-com2"}, stable},
+        {{"--port", "1", "--page", "x"},
+         true,
+         {},
+         3,
+         {"Application Error: WARNING:  Enter new value.  Failed with the following error: \n"
+          "No recognized symbol: x\nPort: 1\n"},
+         "",
+         true},
+        {{"--port=1", "--page=7"}, true, {"--silent-after", "0"}, 4, {silent}, "", true},
+        {{"--port", "1", "--page", "b"}, true, {"--silent-after", lineFails}, 5, {silent}, ""},
+    };
+    for (const ExitCase& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        Unplug();
+        if (c.camera) {
+            Plug(c.faults);
+        }
+        const ChildOutcome outcome = Run(c.args);
+        EXPECT_EQ(outcome.code, c.code);
+        for (const std::string& part : c.errHas) {
+            EXPECT_NE(outcome.err.find(part), std::string::npos) << outcome.err;
+        }
+        if (!c.errLacks.empty()) {
+            EXPECT_EQ(outcome.err.find(c.errLacks), std::string::npos) << outcome.err;
+        }
+        if (c.errIsExactly) {
+            EXPECT_EQ(outcome.err, c.errHas[0]);
+        }
+        if (c.code == 5) {
+            std::vector<std::string> page = PageLines(11);
+            page[15] = "XXXX";
+            EXPECT_EQ(outcome.out, Output(page));
+            ExpectBlock(ReadFileText(file), 'B', page);
+        } else {
+            EXPECT_EQ(outcome.out, "");
+            EXPECT_EQ(access(file.c_str(), F_OK), -1) << "nothing may be written";
+        }
+        if (c.code == 3) {
+            EXPECT_EQ(camera->Exchanges(), 0);
+        }
+    }
+    const ChildOutcome help = Run({"--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("Exit codes"), std::string::npos);
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--port", "5"}, {"--port", "0"}, {"--port"}, {"--page"}, {"--bogus"}, {"1"}}) {
-        const Outcome outcome = Run(args);
-        EXPECT_EQ(outcome.code, 1) << args[0];
-        EXPECT_NE(outcome.err.find("Usage: vexlarin-list"), std::string::npos);
-    }
 }
 
-TEST_F(VexlarinListTest, RefusedPageAndSilentCameraWriteNothing) {
-    StartCamera(1, {"--silent-after", "0"});
-    const Outcome refused = Run({"--port", "1", "--page", "x"});
-    EXPECT_EQ(refused.code, 3);
-    EXPECT_EQ(refused.err,
-              "Application Error: WARNING:  Enter new value.  Failed with the following error: \n"
-              "No recognized symbol: x\nPort: 1\n");
-    EXPECT_EQ(camera->Exchanges(), 0);
-
-    const Outcome silent = Run({"--port=1", "--page=7"});
-    EXPECT_EQ(silent.code, 4);
-    EXPECT_EQ(silent.err,
-              "Application Error: WARNING:  DV Camera not responding.  Failed with the following "
-              "error: \nTimeOut. Check connection between port and camera.\nPort: 1\n");
-    EXPECT_TRUE(refused.out.empty() && silent.out.empty());
-    EXPECT_EQ(access(file.c_str(), F_OK), -1);
-}
-
-TEST_F(VexlarinListTest, FailedLineGivesItsOwnCode) {
-    StartCamera(1, {"--silent-after", std::to_string(1 + 52 * 15)});
-    const Outcome outcome = Run({"--port", "1", "--page", "b"});
-    EXPECT_EQ(outcome.code, 5);
-    std::string expected = PageOutput(11);
-    expected.replace(expected.rfind(ExpectedLine(11, 15)), ExpectedLine(11, 15).size(), "XXXX");
-    EXPECT_EQ(outcome.out, expected);
-    const auto lines = FileLines();
-    ASSERT_EQ(lines.size(), 18u);
-    EXPECT_EQ(lines[16], "XXXX");
-}
-
-TEST_F(VexlarinListTest, DiskFillingMidListingGivesItsOwnCode) {
-    StartCamera(1);
-    // The disk fills after the header and the first two lines.
+TEST_F(VexlarinList, DiskFillingMidLineKeepsEveryByteBeforeItAndGivesItsOwnCode) {
+    Plug();
     std::ofstream(file, std::ios::binary) << "kept\r\n";
-    ChildProcess::Options limited = InDir();
-    limited.fileSizeLimit = 200;
-    const Outcome full = Run({"--port", "1"}, limited);
+    // The limit falls inside data line 5 whatever the date (a header takes 33 to 42 bytes,
+    // a data line 56): the earlier content, the header and lines 0 to 4 are whole, line 5 is
+    // cut where the disk filled.
+    constexpr long kLimit = 6 + 42 + 56 * 5 + 20;
+    const ChildOutcome full = Run({"--port", "1"}, kLimit);
     EXPECT_EQ(full.code, 6);
-    EXPECT_EQ(full.out, PageOutput(0));
-    EXPECT_NE(full.err.find("Vexlarin.txt Failed with the following error: \nFile too large"),
-              std::string::npos)
-        << full.err;
-    const std::string text = ReadFileText(file);
-    EXPECT_EQ(text.size(), 200u);
-    const std::string start = "kept\r\n";
-    EXPECT_EQ(text.substr(0, start.size()), start);
-    EXPECT_NE(text.find("\r\n" + ExpectedLine(0, 0) + "\r\n" + ExpectedLine(0, 1) + "\r\n"),
-              std::string::npos);
+    EXPECT_EQ(full.out, Output(PageLines(0))) << "the page is still read and shown";
+    const std::string message =
+        "Application Error: WARNING:  Vexlarin.txt Failed with the "
+        "following error: \nFile too large\nPort: 1\n";
+    EXPECT_NE(full.err.find(message), std::string::npos) << full.err;
+    EXPECT_EQ(full.err.find("Application Error"), full.err.rfind("Application Error"));
+    EXPECT_NE(full.err.find(kNotWritten), std::string::npos);
+
+    const std::string cut = ReadFileText(file);
+    ASSERT_EQ(cut.size(), static_cast<std::size_t>(kLimit));
+    const std::size_t headerEnd = cut.find("\r\n", 6) + 2;
+    std::vector<std::string> header;
+    ASSERT_TRUE(SplitCrLf(cut.substr(0, headerEnd), header));
+    ASSERT_EQ(header.size(), 2u);
+    EXPECT_EQ(header[0], "kept");
+    EXPECT_TRUE(header[1].ends_with("   Page = 0")) << header[1];
+    EXPECT_EQ(cut, (cut.substr(0, headerEnd) + Output(PageLines(0), "\r\n")).substr(0, cut.size()));
+
+    // Room again: the next run appends a whole block behind what is there.
+    EXPECT_EQ(Run({"--port", "1"}).code, 0);
+    const std::string after = ReadFileText(file);
+    ASSERT_EQ(after.substr(0, cut.size()), cut);
+    ExpectBlock(after.substr(cut.size()), '0', PageLines(0));
 }
 
-TEST_F(VexlarinListTest, InterruptKeepsTheLinesWrittenSoFar) {
-    StartCamera(1);
-    ChildProcess child(Argv({"--port", "1"}), InDir());
+TEST_F(VexlarinList, InterruptKeepsTheLinesWrittenSoFar) {
+    Plug();
+    ChildOptions options = InDir();
+    options.stderrPath = "";
+    ChildProcess child({VEXLARIN_LIST, "--port", "1"}, options);
     std::string line;
     for (int r = 0; r < 3; ++r) {
         ASSERT_TRUE(child.ReadLine(line));
@@ -186,7 +177,8 @@ TEST_F(VexlarinListTest, InterruptKeepsTheLinesWrittenSoFar) {
     EXPECT_EQ(child.Wait(), 130);
     const int shown = 3 + static_cast<int>(std::count(rest.begin(), rest.end(), '\n'));
     ASSERT_LT(shown, 16);
-    const auto lines = FileLines();
+    std::vector<std::string> lines;
+    ASSERT_TRUE(SplitCrLf(ReadFileText(file), lines));
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(1 + shown));  // no closing empty line
     for (int r = 0; r < shown; ++r) {
         EXPECT_EQ(lines[1 + r], ExpectedLine(0, r));

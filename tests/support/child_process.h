@@ -1,5 +1,5 @@
 // A program run by a test: standard output through a pipe the test reads line by line,
-// standard error into a file or a second pipe, optionally in another directory and with a
+// standard error into a file or a second pipe, optionally in another directory and under a
 // file-size limit.
 #pragma once
 
@@ -8,18 +8,17 @@
 #include <string>
 #include <vector>
 
+struct ChildOptions {
+    std::string directory;  // empty: the test's own
+    // Empty: a pipe, read by ReadErrors once standard output has ended (the child must not
+    // write more than a pipe holds to it before then).
+    std::string stderrPath = "/dev/null";
+    long fileSizeLimit = -1;  // bytes; -1: no limit
+};
+
 class ChildProcess {
 public:
-    struct Options {
-        std::string directory;  // empty: the test's own
-        // Empty: a pipe, read by ReadErrors once standard output has ended (the child must
-        // not write more than a pipe holds to it before then).
-        std::string stderrPath = "/dev/null";
-        long fileSizeLimit = -1;  // bytes; -1: no limit
-    };
-
-    ChildProcess(const std::vector<std::string>& argv, const Options& options);
-    explicit ChildProcess(const std::vector<std::string>& argv) : ChildProcess(argv, Options{}) {}
+    ChildProcess(const std::vector<std::string>& argv, const ChildOptions& options = {});
     ~ChildProcess();  // kills a child still running
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -31,7 +30,7 @@ public:
     // Everything on standard error, when it is a pipe.
     std::string ReadErrors();
     void Signal(int signal);
-    // The exit status, or 128 + the signal that ended the child.
+    // The exit status, or 128 + the signal that ended the child; -1 once waited for.
     int Wait();
 
 private:
@@ -40,6 +39,14 @@ private:
     int m_stderr = -1;
     std::string m_buffered;
 };
+
+// A program run to its end with standard error in a pipe.
+struct ChildOutcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+ChildOutcome RunChild(const std::vector<std::string>& argv, ChildOptions options = {});
 
 // The whole content of a file; empty when it cannot be read.
 std::string ReadFileText(const std::string& path);

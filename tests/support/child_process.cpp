@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "support/child_process.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,46 +12,60 @@
 #include <fstream>
 #include <sstream>
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Options& options) {
+namespace {
+
+// Reads until the end of `fd`, retrying interrupted reads.
+std::string ReadAll(int fd) {
+    std::string text;
+    char chunk[4096];
+    while (fd >= 0) {
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n > 0) {
+            text.append(chunk, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildOptions& options) {
     std::vector<char*> args;
     for (const std::string& arg : argv) {
         args.push_back(const_cast<char*>(arg.c_str()));
     }
     args.push_back(nullptr);
-    int pipeFds[2];
-    int errorFds[2] = {-1, -1};
-    if (pipe2(pipeFds, O_CLOEXEC) != 0 ||
-        (options.stderrPath.empty() && pipe2(errorFds, O_CLOEXEC) != 0)) {
+    int out[2];
+    int err[2] = {-1, -1};
+    if (pipe2(out, O_CLOEXEC) != 0 || (options.stderrPath.empty() && pipe2(err, O_CLOEXEC) != 0)) {
         ADD_FAILURE() << "pipe2: " << std::strerror(errno);
         return;
     }
     m_pid = fork();
     if (m_pid == 0) {
         // Only async-signal-safe calls between fork and exec: the test has threads.
-        const int err = options.stderrPath.empty()
-                            ? errorFds[1]
-                            : open(options.stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (err < 0 || dup2(pipeFds[1], 1) < 0 || dup2(err, 2) < 0) {
+        const int errFd = options.stderrPath.empty() ? err[1]
+                                                     : open(options.stderrPath.c_str(),
+                                                            O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (errFd < 0 || dup2(out[1], 1) < 0 || dup2(errFd, 2) < 0 ||
+            (!options.directory.empty() && chdir(options.directory.c_str()) != 0)) {
             _exit(126);
         }
-        if (!options.directory.empty() && chdir(options.directory.c_str()) != 0) {
+        const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
+                           static_cast<rlim_t>(options.fileSizeLimit)};
+        if (options.fileSizeLimit >= 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) {
             _exit(126);
-        }
-        if (options.fileSizeLimit >= 0) {
-            const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
-                               static_cast<rlim_t>(options.fileSizeLimit)};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-                _exit(126);
-            }
         }
         execv(args[0], args.data());
         _exit(127);
     }
-    close(pipeFds[1]);
-    m_stdout = pipeFds[0];
-    if (errorFds[1] >= 0) {
-        close(errorFds[1]);
-        m_stderr = errorFds[0];
+    close(out[1]);
+    m_stdout = out[0];
+    if (err[1] >= 0) {
+        close(err[1]);
+        m_stderr = err[0];
     }
     if (m_pid < 0) {
         ADD_FAILURE() << "fork: " << std::strerror(errno);
@@ -59,10 +73,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Options& 
 }
 
 ChildProcess::~ChildProcess() {
-    if (m_pid > 0) {
-        Signal(SIGKILL);
-        Wait();
-    }
+    Signal(SIGKILL);
+    Wait();
     for (const int fd : {m_stdout, m_stderr}) {
         if (fd >= 0) {
             close(fd);
@@ -90,25 +102,13 @@ bool ChildProcess::ReadLine(std::string& line) {
 }
 
 std::string ChildProcess::ReadRest() {
-    std::string line;
-    std::string rest;
-    while (ReadLine(line)) {
-        rest += line + "\n";
-    }
-    return rest + m_buffered;
+    std::string rest = std::move(m_buffered) + ReadAll(m_stdout);
+    m_buffered.clear();
+    return rest;
 }
 
 std::string ChildProcess::ReadErrors() {
-    std::string text;
-    char chunk[4096];
-    ssize_t n;
-    while (m_stderr >= 0 &&
-           ((n = read(m_stderr, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR))) {
-        if (n > 0) {
-            text.append(chunk, static_cast<std::size_t>(n));
-        }
-    }
-    return text;
+    return ReadAll(m_stderr);
 }
 
 void ChildProcess::Signal(int signal) {
@@ -126,6 +126,16 @@ int ChildProcess::Wait() {
     }
     m_pid = -1;
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+ChildOutcome RunChild(const std::vector<std::string>& argv, ChildOptions options) {
+    options.stderrPath = "";
+    ChildProcess child(argv, options);
+    ChildOutcome outcome;
+    outcome.out = child.ReadRest();
+    outcome.err = child.ReadErrors();
+    outcome.code = child.Wait();
+    return outcome;
 }
 
 std::string ReadFileText(const std::string& path) {

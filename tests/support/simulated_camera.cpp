@@ -1,0 +1,88 @@
+#include "support/simulated_camera.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+TempDir::TempDir() {
+    char pattern[] = "/tmp/vexlarin-test-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        ADD_FAILURE() << "mkdtemp failed";
+    }
+    m_path = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+SimulatedCamera::SimulatedCamera(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{VEXLARIN_CAMSIM};
+    argv.insert(argv.end(), args.begin(), args.end());
+    m_process = std::make_unique<ChildProcess>(argv);
+    // The child prints the path once the terminal is ready.
+    EXPECT_TRUE(m_process->ReadLine(m_device) && !m_device.empty())
+        << "vexlarin-camsim printed no device path";
+}
+
+SimulatedCamera::SimulatedCamera(const std::string& logPath,
+                                 const std::vector<std::string>& options)
+    : SimulatedCamera([&] {
+          std::vector<std::string> args{"--log", logPath};
+          args.insert(args.end(), options.begin(), options.end());
+          return args;
+      }()) {
+    m_log = logPath;
+}
+
+int SimulatedCamera::Exchanges() const {
+    const std::string log = m_log.empty() ? "" : ReadFileText(m_log);
+    return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
+}
+
+int SimulatedCamera::Stop() {
+    m_process->Signal(SIGTERM);
+    return m_process->Wait();
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string ExpectedLine(int page, int line) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%X0    ", line);
+    std::string result = text;
+    for (int i = 0; i < 16; ++i) {
+        std::snprintf(text, sizeof text, "%02X ", (16 * page + 16 * line + i + 2) % 256);
+        result += text;
+    }
+    return result;
+}
+
+bool SplitCrLf(const std::string& text, std::vector<std::string>& lines) {
+    lines.clear();
+    for (std::size_t start = 0; start < text.size();) {
+        const auto end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            return false;
+        }
+        lines.push_back(text.substr(start, end - start));
+        if (lines.back().find_first_of("\r\n") != std::string::npos) {
+            return false;
+        }
+        start = end + 2;
+    }
+    return true;
+}
