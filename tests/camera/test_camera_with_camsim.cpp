@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 
 #include "support/pty_pair.h"
+#include "support/simulated_camera.h"
 #include "support/warning_recorder.h"
-#include "tools/camsim_process.h"
 
 namespace {
 
@@ -21,8 +20,8 @@ protected:
             out.put(static_cast<char>(offset >= 0x3A0 && offset < 0x3B0 ? offset - 0x3A0 : 0xEE));
         }
         out.close();
-        args.insert(args.end(), {"--image", image, "--log", log});
-        camsim = std::make_unique<CamsimProcess>(args);
+        args.insert(args.end(), {"--image", image});
+        camsim = std::make_unique<SimulatedCamera>(log, args);
         mapping = std::make_unique<PortMapping>(1, camsim->DevicePath());
         ASSERT_TRUE(link.OpenPort(1, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512));
         ASSERT_EQ(warnings.Count(), 0u) << warnings.Texts().front();
@@ -35,22 +34,17 @@ protected:
         return ReadLines(log);
     }
 
-    void TearDown() override {
-        link.OpenPort(0, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512);  // ends the monitor thread
-        std::remove(log.c_str());
-        std::remove(image.c_str());
-    }
-
     AllPortsMissing ports;
-    std::unique_ptr<CamsimProcess> camsim;
+    TempDir dir;
+    const std::string log = dir / "camera.log";
+    const std::string image = dir / "index.bin";
+    std::unique_ptr<SimulatedCamera> camsim;
     std::unique_ptr<PortMapping> mapping;
     WarningRecorder warnings;
     CSerialLink link{&warnings};
-    const std::string log = TempPath("camera.log");
-    const std::string image = TempPath("index.bin");
 };
 
-TEST_F(CameraWithCamsim, ReadsLinesWithTheReadCommandsWorkedOutByHand) {
+TEST_F(CameraWithCamsim, ReadsLinesAndTheLogShowsTheirReadCommands) {
     Start({});
     EXPECT_EQ(link.PingCamera(), 0);
     char address[] = "A03002";
