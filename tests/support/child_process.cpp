@@ -12,25 +12,6 @@
 #include <fstream>
 #include <sstream>
 
-namespace {
-
-// Reads until the end of `fd`, retrying interrupted reads.
-std::string ReadAll(int fd) {
-    std::string text;
-    char chunk[4096];
-    while (fd >= 0) {
-        const ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n > 0) {
-            text.append(chunk, static_cast<std::size_t>(n));
-        } else if (n == 0 || errno != EINTR) {
-            break;
-        }
-    }
-    return text;
-}
-
-}  // namespace
-
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildOptions& options) {
     std::vector<char*> args;
     for (const std::string& arg : argv) {
@@ -43,6 +24,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildOpti
         ADD_FAILURE() << "pipe2: " << std::strerror(errno);
         return;
     }
+    const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
+                       static_cast<rlim_t>(options.fileSizeLimit)};
     m_pid = fork();
     if (m_pid == 0) {
         // Only async-signal-safe calls between fork and exec: the test has threads.
@@ -50,25 +33,19 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildOpti
                                                      : open(options.stderrPath.c_str(),
                                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (errFd < 0 || dup2(out[1], 1) < 0 || dup2(errFd, 2) < 0 ||
-            (!options.directory.empty() && chdir(options.directory.c_str()) != 0)) {
-            _exit(126);
-        }
-        const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
-                           static_cast<rlim_t>(options.fileSizeLimit)};
-        if (options.fileSizeLimit >= 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            (!options.directory.empty() && chdir(options.directory.c_str()) != 0) ||
+            (options.fileSizeLimit >= 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0)) {
             _exit(126);
         }
         execv(args[0], args.data());
         _exit(127);
     }
+    EXPECT_GT(m_pid, 0) << "fork: " << std::strerror(errno);
     close(out[1]);
     m_stdout = out[0];
     if (err[1] >= 0) {
         close(err[1]);
         m_stderr = err[0];
-    }
-    if (m_pid < 0) {
-        ADD_FAILURE() << "fork: " << std::strerror(errno);
     }
 }
 
@@ -83,32 +60,32 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::ReadLine(std::string& line) {
-    for (;;) {
-        if (const auto end = m_buffered.find('\n'); end != std::string::npos) {
-            line = m_buffered.substr(0, end);
-            m_buffered.erase(0, end + 1);
+    line.clear();
+    // Byte by byte, so that nothing after the line is taken from the pipe.
+    for (char c;;) {
+        const ssize_t n = read(m_stdout, &c, 1);
+        if (n == 1 && c == '\n') {
             return true;
         }
-        char chunk[4096];
-        const ssize_t n = read(m_stdout, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
+        if (n == 1) {
+            line += c;
+        } else if (n == 0 || errno != EINTR) {
             return false;
         }
-        m_buffered.append(chunk, static_cast<std::size_t>(n));
     }
 }
 
-std::string ChildProcess::ReadRest() {
-    std::string rest = std::move(m_buffered) + ReadAll(m_stdout);
-    m_buffered.clear();
-    return rest;
-}
-
-std::string ChildProcess::ReadErrors() {
-    return ReadAll(m_stderr);
+std::string ChildProcess::ReadAll(int fd) {
+    std::string text;
+    for (char chunk[4096]; fd >= 0;) {
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n > 0) {
+            text.append(chunk, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    return text;
 }
 
 void ChildProcess::Signal(int signal) {

@@ -1,6 +1,5 @@
-// A program run by a test: standard output through a pipe the test reads line by line,
-// standard error into a file or a second pipe, optionally in another directory and under a
-// file-size limit.
+// A program run by a test: standard output through a pipe, standard error into a file or a
+// second pipe, optionally in another directory and under a file-size limit.
 #pragma once
 
 #include <sys/types.h>
@@ -9,11 +8,9 @@
 #include <vector>
 
 struct ChildOptions {
-    std::string directory;  // empty: the test's own
-    // Empty: a pipe, read by ReadErrors once standard output has ended (the child must not
-    // write more than a pipe holds to it before then).
-    std::string stderrPath = "/dev/null";
-    long fileSizeLimit = -1;  // bytes; -1: no limit
+    std::string directory;                 // empty: the test's own
+    std::string stderrPath = "/dev/null";  // empty: a pipe, read once standard output ends
+    long fileSizeLimit = -1;               // bytes; -1: no limit
 };
 
 class ChildProcess {
@@ -25,22 +22,21 @@ public:
 
     // The next line of standard output without its LF; false at the end of the output.
     bool ReadLine(std::string& line);
-    // Everything left on standard output.
-    std::string ReadRest();
-    // Everything on standard error, when it is a pipe.
-    std::string ReadErrors();
+    std::string ReadRest() { return ReadAll(m_stdout); }
+    std::string ReadErrors() { return ReadAll(m_stderr); }
     void Signal(int signal);
     // The exit status, or 128 + the signal that ended the child; -1 once waited for.
     int Wait();
 
 private:
+    static std::string ReadAll(int fd);
+
     pid_t m_pid = -1;
     int m_stdout = -1;
     int m_stderr = -1;
-    std::string m_buffered;
 };
 
-// A program run to its end with standard error in a pipe.
+// A program run to its end, standard error in a pipe.
 struct ChildOutcome {
     int code = -1;
     std::string out;

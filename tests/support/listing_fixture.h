@@ -83,15 +83,13 @@ inline std::vector<std::string> ListingEvents(const std::vector<std::string>& li
 
 // Checks that `text` is one whole block of page `page` with the given data lines.
 inline void ExpectBlock(const std::string& text, char page, const std::vector<std::string>& data) {
-    static const std::regex header(
-        "(Monday|Tuesday|Wednesday|Thursday|Friday|Saturday|Sunday), "
-        "(January|February|March|April|May|June|July|August|September|October|November|"
-        "December) [0-3][0-9], [0-9]{4}   Page = (.)");
+    // The date's names are the date text's own test; here only its shape.
+    static const std::regex header("[A-Z][a-z]+day, [A-Z][a-z]+ [0-3][0-9], [0-9]{4}   Page = (.)");
     std::vector<std::string> lines;
     ASSERT_TRUE(SplitCrLf(text, lines)) << "a line not ending in CR LF";
     ASSERT_EQ(lines.size(), 18u);
     std::smatch match;
-    EXPECT_TRUE(std::regex_match(lines[0], match, header) && match[3] == page) << lines[0];
+    EXPECT_TRUE(std::regex_match(lines[0], match, header) && match[1] == page) << lines[0];
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.begin() + 17), data);
     EXPECT_EQ(lines[17], "");
 }
