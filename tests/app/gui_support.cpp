@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QTimer>
-#include <QWidget>
 
 #include "platform/dialog/dialog_units.h"
 
@@ -22,10 +21,7 @@ public:
         m_app = new QApplication(argc, argv);
         platform::OverrideBaseUnits(platform::BaseUnits{6, 13});
     }
-    void TearDown() override {
-        delete m_app;
-        m_app = nullptr;
-    }
+    void TearDown() override { delete m_app; }
 
 private:
     QApplication* m_app = nullptr;
@@ -67,4 +63,23 @@ void ProcessEventsUntil(const std::function<bool()>& done) {
     while (!done()) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
+}
+
+BoxWatcher::BoxWatcher(std::function<void(QMessageBox*)> act) : m_act(std::move(act)) {
+    qApp->installEventFilter(this);
+}
+
+BoxWatcher::~BoxWatcher() {
+    qApp->removeEventFilter(this);
+}
+
+bool BoxWatcher::eventFilter(QObject* watched, QEvent* event) {
+    auto* box = qobject_cast<QMessageBox*>(watched);
+    if (box && event->type() == QEvent::Show) {
+        ++m_seen;
+        if (m_act) {
+            QTimer::singleShot(0, box, [this, box] { m_act(box); });
+        }
+    }
+    return false;
 }

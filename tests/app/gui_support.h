@@ -2,14 +2,12 @@
 // opened up, and ways to act while a modal box runs.
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 #include <functional>
 
 #include "app/vexlarin_dlg.h"
 
-class QWidget;
-
-// The main dialog with its members reachable from the tests.
 struct OpenDlg : CVexlarinDlg {
     using CVexlarinDlg::m_commandThread;
     using CVexlarinDlg::m_currentPort;
@@ -22,7 +20,6 @@ struct OpenDlg : CVexlarinDlg {
     using CVexlarinDlg::m_port3;
     using CVexlarinDlg::m_port4;
     using CVexlarinDlg::m_status;
-    using CVexlarinDlg::m_warningSink;
 };
 
 // The visible top-level window with this title, or null.
@@ -35,3 +32,18 @@ bool WhileRunning(const std::function<void()>& action, const std::function<void(
 
 // Processes events until `done` holds, sleeping in the event wait between them.
 void ProcessEventsUntil(const std::function<bool()>& done);
+
+// Counts the warning boxes that show and, once each is up, runs `act` on it from the event loop.
+class BoxWatcher : public QObject {
+public:
+    explicit BoxWatcher(std::function<void(QMessageBox*)> act = {});
+    ~BoxWatcher() override;
+    int Seen() const { return m_seen; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::function<void(QMessageBox*)> m_act;
+    int m_seen = 0;
+};
