@@ -140,11 +140,8 @@ TEST_F(VexlarinList, DiskFillingMidLineKeepsEveryByteBeforeItAndGivesItsOwnCode)
     const std::string cut = ReadFileText(file);
     ASSERT_EQ(cut.size(), static_cast<std::size_t>(kLimit));
     const std::size_t headerEnd = cut.find("\r\n", 6) + 2;
-    std::vector<std::string> header;
-    ASSERT_TRUE(SplitCrLf(cut.substr(0, headerEnd), header));
-    ASSERT_EQ(header.size(), 2u);
-    EXPECT_EQ(header[0], "kept");
-    EXPECT_TRUE(header[1].ends_with("   Page = 0")) << header[1];
+    ASSERT_EQ(cut.substr(0, 6), "kept\r\n");
+    EXPECT_TRUE(IsHeader(cut.substr(6, headerEnd - 8), '0')) << cut;
     EXPECT_EQ(cut, (cut.substr(0, headerEnd) + Output(PageLines(0), "\r\n")).substr(0, cut.size()));
 
     // Room again: the next run appends a whole block behind what is there.
