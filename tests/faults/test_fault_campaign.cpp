@@ -37,8 +37,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Faults{"--silent-after", "0"},
                       // Three bytes, the right length, the wrong content.
                       Faults{"--garbage"},
-                      // The right reply followed by more bytes than the reply buffer holds.
-                      Faults{"--extra", "45"},
+                      // A wrong reply followed by more bytes than the reply buffer holds.
+                      // (Behind the right reply, the ping would pass or not depending on
+                      // whether the test looks before the first extra byte is stored.)
+                      Faults{"--garbage", "--extra", "45"},
                       // The second reply byte comes well after the time-out.
                       Faults{"--pause", "2600"},
                       // A garbage byte every millisecond without end: the buffer fills, later
