@@ -163,7 +163,7 @@ bool Open(CSerialLink& link, int port) {
 
 std::string OpenFailure(const CSerialLink& link, int port) {
     std::string text = "COM" + std::to_string(port) + " (" + link.DevicePath() + "): ";
-    return text + platform::SystemErrorText(link.OpenError());
+    return text + platform::OpenErrorText(link.OpenError());
 }
 
 // Opens the chosen port, or probes COM4 to COM1 and opens the lowest that opened again,

@@ -81,8 +81,12 @@ TEST_F(VexlarinList, EachFailureHasItsExitCode) {
         "with the following error: \nTimeOut. Check connection between "
         "port and camera.\nPort: 1\n";
     const std::string com2 = missing(2, "/nonexistent/vexlarin-com2");
+    // A file is no port: it is neither opened as one nor written to.
+    const std::string notAPort = dir / "not-a-port";
+    std::ofstream(notAPort) << "kept";
+    PortMapping com3(3, notAPort);
     const std::vector<std::string> allMissing{missing(1, stable), com2,
-                                              missing(3, "/nonexistent/vexlarin-com3"),
+                                              "COM3 (" + notAPort + "): not a serial device",
                                               missing(4, "/nonexistent/vexlarin-com4")};
     const ExitCase cases[] = {
         {{}, false, {}, 2, allMissing, false},
@@ -118,6 +122,7 @@ TEST_F(VexlarinList, EachFailureHasItsExitCode) {
             EXPECT_EQ(c.camera ? camera->Exchanges() : 0, c.code == 4 ? 1 : 0);
         }
     }
+    EXPECT_EQ(ReadFileText(notAPort), "kept");
 }
 
 TEST_F(VexlarinList, DiskFillingMidLineKeepsEveryByteBeforeItAndGivesItsOwnCode) {
