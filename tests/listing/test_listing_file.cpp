@@ -51,7 +51,6 @@ TEST(ListingFile, CreatedOrAppendedToWithEachLineInTheFileBeforeTheNext) {
 
 TEST(ListingFile, AnythingButARegularFileIsOneWarningAndGetsNothing) {
     TempDir dir;
-    AllPortsMissing noPorts;
     WarningRecorder warnings;
     CSerialLink link(&warnings);
     const std::string fifo = dir / "Vexlarin.txt";
