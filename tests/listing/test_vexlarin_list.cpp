@@ -1,11 +1,13 @@
 // vexlarin-list as a script runs it: its output, its file and its exit codes, against the
 // simulated camera.
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
 
+#include "platform/standard_streams.h"
 #include "platform/stop_signals.h"
 #include "support/listing_fixture.h"
 
@@ -216,6 +218,19 @@ TEST_F(VexlarinList, InterruptKeepsTheLinesWrittenSoFar) {
         EXPECT_EQ(lines[1 + r], ExpectedLine(0, r));
     }
     EXPECT_EQ(errors.find("Application Error"), std::string::npos) << errors;
+}
+
+// What keeps a port off standard output and error in every program, whatever it opens first.
+TEST(StandardDescriptors, ClosedOnesLeadToDevNullBeforeAnythingElseIsOpened) {
+    EXPECT_EXIT(
+        {
+            close(0);
+            close(2);
+            const unsigned closed = platform::OpenStandardDescriptors();
+            const int next = open("/dev/null", O_RDONLY);
+            _exit(closed == 5u && next > 2 && fcntl(0, F_GETFD) >= 0 ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 // vexlarin-list's signal intake, driven on this thread: a warning that comes once the user has
