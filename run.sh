@@ -14,9 +14,10 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 else
     front_end=vexlarin-list
 fi
-# Only the programs this run starts: the tests are ./test.sh's business.
+# Only the programs this run starts: the tests are ./test.sh's business. The build's progress
+# goes to standard error: standard output is the page's.
 cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
-cmake --build "$root/build" -j "$(nproc)" --target vexlarin-camsim "$front_end"
+cmake --build "$root/build" -j "$(nproc)" --target vexlarin-camsim "$front_end" >&2
 
 camsim=$root/build/tools/vexlarin-camsim
 sim_pid=

@@ -2,12 +2,14 @@
 #include <QApplication>
 
 #include "app/vexlarin_app.h"
+#include "platform/standard_streams.h"
 #include "resources/version_info.h"
 
 // The one application object, there before main() runs.
 CVexlarinApp theApp;
 
 int main(int argc, char* argv[]) {
+    platform::OpenStandardDescriptors();
     QApplication application(argc, argv);
     const auto& v = version_info::kFileVersion;
     QApplication::setApplicationVersion(

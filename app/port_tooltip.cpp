@@ -4,8 +4,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
 #include <vector>
+
+#include "platform/serial_port.h"
 
 std::string DeviceGroupName(const std::string& device) {
     struct stat st;
@@ -27,7 +28,7 @@ std::string PortToolTip(int port, const std::string& device, int openError) {
         return text;
     }
     text += "\nNot available: ";
-    text += std::strerror(openError);
+    text += platform::OpenErrorText(openError);
     if (openError == EBUSY) {
         text += " (held by another program)";
     } else if (openError == EACCES) {

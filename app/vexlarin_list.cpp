@@ -1,12 +1,11 @@
 // vexlarin-list: the List command without a window, for scripts and machines without a
-// display. Status texts and warnings go to standard error, the page's lines to standard
-// output as they are read; the block is appended to Vexlarin.txt in the current directory.
-#include <pthread.h>
+// display. Status texts and warnings go to standard error, the header and the page's lines to
+// standard output as they are read; the block is appended to Vexlarin.txt in the current
+// directory.
 #include <signal.h>
 
-#include <atomic>
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -14,6 +13,8 @@
 #include "listing/list_command.h"
 #include "platform/last_error.h"
 #include "platform/serial_port.h"
+#include "platform/standard_streams.h"
+#include "platform/stop_signals.h"
 #include "serial/serial_link.h"
 
 namespace {
@@ -26,6 +27,7 @@ enum ExitCode {
     kExitNoAnswer = 4,
     kExitLineFailed = 5,
     kExitFileNotWritten = 6,
+    kExitOutputLost = 7,
 };
 
 const char kUsage[] =
@@ -35,20 +37,23 @@ const char kUsage[] =
     "\n"
     "  --port N   COM port 1 to 4 (COMn is the device in VEXLARIN_COMn, else /dev/ttyS{n-1});\n"
     "             without it the lowest-numbered port that opens\n"
-    "  --page P   page digit 0 to 9 or A to F (lowercase taken as uppercase); default 0\n"
+    "  --page P   one page digit, 0 to 9 or A to F (lowercase taken as uppercase); default 0\n"
     "  --help     this text\n"
     "\n"
-    "Each line goes to standard output as it is read; status texts and warnings go to\n"
-    "standard error.\n"
+    "The header line, then each line as it is read, go to standard output; status texts and\n"
+    "warnings go to standard error. SIGINT or SIGTERM stops the listing; a second one ends\n"
+    "the program at once.\n"
     "\n"
     "Exit codes:\n"
-    "  0    the complete page was read and written to the file\n"
+    "  0    the complete page was read and written to the file and to standard output\n"
     "  1    wrong command line\n"
     "  2    no port opened\n"
-    "  3    the page was refused (not a hexadecimal digit); nothing sent or written\n"
+    "  3    the page was refused (not one hexadecimal digit); no port touched, nothing written\n"
     "  4    the camera did not answer; nothing written\n"
     "  5    one or more lines could not be read (\"XXXX\" in their place)\n"
-    "  6    the file could not be written (takes precedence over 5)\n"
+    "  6    the file could not be written (takes precedence over 5 and 7)\n"
+    "  7    standard output could not be written (reported on standard error); the page was\n"
+    "       read and written to the file (5 takes precedence)\n"
     "  130  interrupted by SIGINT, 143 by SIGTERM; what was written stays\n";
 
 struct Options {
@@ -79,7 +84,7 @@ bool ParseArguments(int argc, char** argv, Options& options, std::string& error)
             value = argv[++i];
         }
         if (argument == "--page") {
-            options.page = value;  // checked by the List command itself, as in the window
+            options.page = value;  // checked once the whole line is understood
         } else if (value.size() == 1 && value[0] >= '1' && value[0] <= '4') {
             options.port = value[0] - '0';
         } else {
@@ -90,70 +95,95 @@ bool ParseArguments(int argc, char** argv, Options& options, std::string& error)
     return true;
 }
 
+// The page digit that `--page` gives: exactly one hexadecimal digit, lowercase taken as
+// uppercase. 0 for anything else, which is refused before any port is touched (the window's
+// field, by contrast, goes by its first character).
+char PageDigit(const std::string& value) {
+    if (value.size() != 1) {
+        return '\0';
+    }
+    const char c = value[0];
+    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')) {
+        return c;
+    }
+    return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : '\0';
+}
+
 class TerminalView : public IListView {
 public:
-    explicit TerminalView(std::string page) : m_page(std::move(page)) {}
+    // `stdoutClosed`: standard output was closed at start (and now leads to /dev/null), so
+    // every line would be lost.
+    TerminalView(char page, bool stdoutClosed) : m_page(1, page), m_stdoutClosed(stdoutClosed) {}
     std::string PageFieldText() override { return m_page; }
     void SetStatus(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
     void ResetLines() override {}
-    void AddLine(const std::string& text) override {
-        std::fprintf(stdout, "%s\n", text.c_str());
-        std::fflush(stdout);
-    }
+    void AddLine(const std::string& text) override { Print(text); }
     void EnableListButton(bool) override {}
+    void ShowHeader(const std::string& header) override { Print(header); }
+
+    // Whether a line could not be written to standard output.
+    bool OutputFailed() const { return m_outputFailed; }
 
 private:
+    // One line on standard output, handed on at once. The first failure is reported; the later
+    // lines are not tried, as they would fail alike.
+    void Print(const std::string& text) {
+        if (m_outputFailed) {
+            return;
+        }
+        int error = 0;
+        if (m_stdoutClosed) {
+            error = EBADF;
+        } else if (std::fprintf(stdout, "%s\n", text.c_str()) < 0 || std::fflush(stdout) != 0) {
+            error = errno;
+        }
+        if (error != 0) {
+            m_outputFailed = true;
+            std::fprintf(stderr, "vexlarin-list: writing to standard output failed: %s\n",
+                         platform::SystemErrorText(error).c_str());
+        }
+    }
+
     std::string m_page;
+    bool m_stdoutClosed;
+    bool m_outputFailed = false;
 };
 
 class TerminalWarnings : public IWarningSink {
 public:
+    explicit TerminalWarnings(platform::StopSignals& stop) : m_stop(stop) {}
     void ShowWarning(const std::string& title, const std::string& text) override {
-        std::fprintf(stderr, "%s: %s", title.c_str(), text.c_str());
+        // Once the user has stopped, nothing more: the port hanging up as the camera is
+        // stopped too is no news to them.
+        m_stop.UnlessStopping([&] { std::fprintf(stderr, "%s: %s", title.c_str(), text.c_str()); });
     }
+
+private:
+    platform::StopSignals& m_stop;
 };
 
-// SIGINT and SIGTERM cancel the link from a thread that waits for them, so no handler
-// runs inside the link's code. Must be constructed before any other thread starts, so
-// that every thread inherits the blocked signals.
+// Takes SIGINT and SIGTERM for the whole run on a thread of its own: the first cancels the
+// link, so no handler runs inside the link's code.
 class SignalCanceller {
 public:
-    explicit SignalCanceller(CSerialLink& link) {
-        sigemptyset(&m_signals);
-        sigaddset(&m_signals, SIGINT);
-        sigaddset(&m_signals, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &m_signals, nullptr);
-        m_thread = std::thread([this, &link] { Wait(link); });
-    }
+    SignalCanceller(platform::StopSignals& stop, CSerialLink& link)
+        : m_stop(stop), m_thread([&stop, &link] {
+              const auto cancel = [&link](int signal) {
+                  std::fprintf(stderr, "vexlarin-list: %s, stopping\n", strsignal(signal));
+                  link.Cancel();
+              };
+              while (stop.TakeNext(cancel) != 0) {
+              }
+          }) {}
     ~SignalCanceller() {
-        m_stopping.store(true);
-        pthread_kill(m_thread.native_handle(), SIGTERM);
+        m_stop.Wake();
         m_thread.join();
     }
     SignalCanceller(const SignalCanceller&) = delete;
     SignalCanceller& operator=(const SignalCanceller&) = delete;
 
-    // The signal that cancelled the listing, 0 when none did.
-    int Received() const { return m_received.load(); }
-
 private:
-    void Wait(CSerialLink& link) {
-        for (;;) {
-            int signal = 0;
-            if (sigwait(&m_signals, &signal) != 0 || m_stopping.load()) {
-                return;
-            }
-            if (m_received.load() == 0) {
-                m_received.store(signal);
-                std::fprintf(stderr, "vexlarin-list: %s, stopping\n", strsignal(signal));
-            }
-            link.Cancel();
-        }
-    }
-
-    sigset_t m_signals{};
-    std::atomic<bool> m_stopping{false};
-    std::atomic<int> m_received{0};
+    platform::StopSignals& m_stop;
     std::thread m_thread;
 };
 
@@ -163,7 +193,7 @@ bool Open(CSerialLink& link, int port) {
 
 std::string OpenFailure(const CSerialLink& link, int port) {
     std::string text = "COM" + std::to_string(port) + " (" + link.DevicePath() + "): ";
-    return text + platform::SystemErrorText(link.OpenError());
+    return text + platform::OpenErrorText(link.OpenError());
 }
 
 // Opens the chosen port, or probes COM4 to COM1 and opens the lowest that opened again,
@@ -199,10 +229,10 @@ int OpenChosenPort(CSerialLink& link, int chosen) {
     return 0;
 }
 
-int ExitCodeOf(ListResult result, int signal) {
+int ExitCodeOf(ListResult result, int signal, bool outputFailed) {
     switch (result) {
         case ListResult::Complete:
-            return kExitComplete;
+            return outputFailed ? kExitOutputLost : kExitComplete;
         case ListResult::PageRefused:
             return kExitPageRefused;
         case ListResult::NoAnswer:
@@ -220,6 +250,7 @@ int ExitCodeOf(ListResult result, int signal) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const unsigned closedAtStart = platform::OpenStandardDescriptors();
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kUsage, stdout);
@@ -232,24 +263,31 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vexlarin-list: %s\n\n%s", error.c_str(), kUsage);
         return kExitUsage;
     }
+    const char page = PageDigit(options.page);
+    if (page == '\0') {
+        std::fprintf(stderr,
+                     "vexlarin-list: --page takes one hexadecimal digit, 0 to 9 or A to F, "
+                     "not \"%s\"\n",
+                     options.page.c_str());
+        return kExitPageRefused;
+    }
     // A closed standard output or a file-size limit must not kill the listing halfway: the
     // write fails instead, and the failure is reported.
     signal(SIGPIPE, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
 
-    TerminalWarnings warnings;
+    platform::StopSignals stop;  // before the first thread, which inherits its mask
+    TerminalWarnings warnings(stop);
     CSerialLink link(&warnings);
-    TerminalView view(options.page);
-    int signalReceived = 0;
+    TerminalView view(page, (closedAtStart & 2u) != 0);
     ListResult result;
     {
-        SignalCanceller canceller(link);
+        SignalCanceller canceller(stop, link);
         const int port = OpenChosenPort(link, options.port);
         if (port == 0) {
             return kExitNoPort;
         }
         result = ListPage(link, port, view);
-        signalReceived = canceller.Received();
     }
-    return ExitCodeOf(result, signalReceived);
+    return ExitCodeOf(result, stop.Received(), view.OutputFailed());
 }

@@ -94,6 +94,7 @@ ListResult ListPage(CSerialLink& link, int currentPort, IListView& view,
     header += "   Page = ";
     header += page;
     file.WriteLine(header);
+    view.ShowHeader(header);
     view.ResetLines();
     view.EnableListButton(false);
 

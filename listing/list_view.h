@@ -18,4 +18,7 @@ public:
     virtual void AddLine(const std::string& text) = 0;
     // Enables or disables the "List" button.
     virtual void EnableListButton(bool enable) = 0;
+    // The block's header line, as it went to the file, before the first line is read. The
+    // window lists only the lines; a terminal shows it above them.
+    virtual void ShowHeader(const std::string& /*header*/) {}
 };

@@ -2,18 +2,43 @@
 #include "listing/listing_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "platform/last_error.h"
 
+namespace {
+
+const char* const kNotRegular = "not a regular file";
+
+}  // namespace
+
 CListingFile::CListingFile(const std::string& fileName, CSerialLink& link) : m_link(link) {
-    // 0666 so that the user's umask decides, as for any file the user creates.
-    m_fd = open(fileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // O_NONBLOCK: a FIFO in the file's place must not hold the open for good (without a reader
+    // it fails with ENXIO). 0666 so that the user's umask decides, as for any file the user
+    // creates.
+    m_fd = open(fileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     if (m_fd < 0) {
-        Fail(errno);
+        Fail(errno == ENXIO ? kNotRegular : platform::SystemErrorText(errno));
+        return;
+    }
+    // Only a regular file keeps what is appended (a symlink to one is followed by the open);
+    // writes then wait for the disk again.
+    struct stat info {};
+    std::string reason;
+    if (fstat(m_fd, &info) != 0) {
+        reason = platform::SystemErrorText(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        reason = kNotRegular;
+    } else if (fcntl(m_fd, F_SETFL, O_APPEND) != 0) {
+        reason = platform::SystemErrorText(errno);
+    }
+    if (!reason.empty()) {
+        close(m_fd);
+        m_fd = -1;
+        Fail(reason);
     }
 }
 
@@ -28,8 +53,17 @@ void CListingFile::WriteLine(const std::string& text) {
     // The line ends at its first zero character, like any text handed over as a C string.
     std::string line(text.c_str());
     line += "\r\n";
-    if (!WriteAll(line.data(), line.size())) {
-        Fail(errno);
+    // A line is in the file whole or not at all: one that fails part-way (disk full, file-size
+    // limit) is cut off again, so that the next block does not start glued to its remains.
+    struct stat before {};
+    const bool sized = fstat(m_fd, &before) == 0;
+    std::size_t written = 0;
+    if (!WriteAll(line.data(), line.size(), written)) {
+        const int error = errno;
+        if (written > 0 && sized) {
+            ftruncate(m_fd, before.st_size);  // if even this fails, there is no better way back
+        }
+        Fail(platform::SystemErrorText(error));
     }
 }
 
@@ -42,32 +76,30 @@ void CListingFile::Close() {
     // A network file system may report a lost write only here. close() is not retried on
     // EINTR: the descriptor is gone either way on Linux.
     if (close(fd) != 0 && errno != EINTR && !m_failed) {
-        Fail(errno);
+        Fail(platform::SystemErrorText(errno));
     }
 }
 
-bool CListingFile::WriteAll(const char* data, std::size_t length) {
+bool CListingFile::WriteAll(const char* data, std::size_t length, std::size_t& written) {
     // One write() per line hands the bytes to the system at once; nothing is buffered here.
-    while (length > 0) {
-        const ssize_t written = write(m_fd, data, length);
-        if (written < 0) {
+    while (written < length) {
+        const ssize_t n = write(m_fd, data + written, length - written);
+        if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return false;
         }
-        if (written == 0) {
+        if (n == 0) {
             errno = ENOSPC;  // no progress and no reason given: the usual cause
             return false;
         }
-        data += written;
-        length -= static_cast<std::size_t>(written);
+        written += static_cast<std::size_t>(n);
     }
     return true;
 }
 
-void CListingFile::Fail(int error) {
+void CListingFile::Fail(const std::string& reason) {
     m_failed = true;
-    platform::SetLastError(error);
-    m_link.ReportError("Vexlarin.txt", platform::SystemErrorText(error).c_str());
+    m_link.ReportError("Vexlarin.txt", reason.c_str());
 }

@@ -1,6 +1,6 @@
-// The listing file: opened for appending (never truncated, created when missing), one line
-// per call, each ending in CR LF and handed to the file before the call returns, so a
-// listing cut short leaves everything written so far.
+// The listing file: a regular file opened for appending (never truncated, created when
+// missing), one whole line per call, each ending in CR LF and handed to the file before the
+// call returns, so a listing cut short leaves everything written so far.
 #pragma once
 
 #include <string>
@@ -9,14 +9,16 @@
 
 class CListingFile {
 public:
-    // Opens `fileName` for appending. A failure is reported once through `link`.
+    // Opens `fileName` for appending; anything but a regular file (a FIFO, a device) counts as
+    // a failure. A failure is reported once through `link`.
     CListingFile(const std::string& fileName, CSerialLink& link);
     ~CListingFile();
     CListingFile(const CListingFile&) = delete;
     CListingFile& operator=(const CListingFile&) = delete;
 
-    // Appends `text` up to its first zero character, then CR LF. After the first failure
-    // (reported once) every later write is skipped.
+    // Appends `text` up to its first zero character, then CR LF; a write that fails part-way
+    // is cut back to where the line began. After the first failure (reported once) every
+    // later write is skipped.
     void WriteLine(const std::string& text);
     // Closes the file; a failure to close counts as a failed write.
     void Close();
@@ -24,8 +26,10 @@ public:
     bool Failed() const { return m_failed; }
 
 private:
-    void Fail(int error);
-    bool WriteAll(const char* data, std::size_t length);
+    // `reason`: the system's text for the error, or what is wrong with the file.
+    void Fail(const std::string& reason);
+    // False with errno set when a write fails; `written` counts what went out before.
+    bool WriteAll(const char* data, std::size_t length, std::size_t& written);
 
     CSerialLink& m_link;
     int m_fd = -1;

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -98,6 +99,10 @@ bool BuildPortState(const char* settings, PortState& state) {
     return true;
 }
 
+std::string OpenErrorText(int error) {
+    return error == ENOTTY ? "not a serial device" : SystemErrorText(error);
+}
+
 std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, int& error) {
     error = 0;
     if (TakePortFault(PortCall::Open)) {
@@ -110,6 +115,16 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, int& err
         SetLastError(error);
         return nullptr;
     }
+    // Only a terminal device is a port: a file, /dev/null or a FIFO would take the commands
+    // as data. Refused before it is locked, configured or written to.
+    struct stat info {};
+    termios original{};
+    if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || tcgetattr(fd, &original) != 0) {
+        error = ENOTTY;
+        close(fd);
+        SetLastError(error);
+        return nullptr;
+    }
     // flock keeps out every program that locks too, root included; TIOCEXCL keeps out the
     // ones that do not, except root. Both together make the open exclusive.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -119,10 +134,13 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, int& err
         return nullptr;
     }
     ioctl(fd, TIOCEXCL);  // not every device takes it; the lock above still holds
-    return std::unique_ptr<SerialPort>(new SerialPort(fd, device));
+    return std::unique_ptr<SerialPort>(new SerialPort(fd, device, original));
 }
 
 SerialPort::~SerialPort() {
+    // Whoever uses the device next (a terminal, another program) finds it as it was. TCSANOW:
+    // a port that hung up or still has output queued must not hold up the close.
+    tcsetattr(m_fd, TCSANOW, &m_original);
     // On a pseudo-terminal the exclusive flag outlives the descriptor; clear it so that the
     // next open of the same port succeeds.
     ioctl(m_fd, TIOCNXCL);

@@ -39,14 +39,19 @@ struct PortState {
 // no flow control. False with EINVAL for a text or value it cannot take.
 bool BuildPortState(const char* settings, PortState& state);
 
+// Why a port did not open, in words for the user: the system's text for `error`, but "not a
+// serial device" where the device is no terminal (a file, /dev/null, a FIFO).
+std::string OpenErrorText(int error);
+
 class SerialPort {
 public:
     // Opens `device` for exclusive use: open, flock and TIOCEXCL. Null on failure, with the
-    // reason (ENOENT, EBUSY for a port another program holds, EACCES, ...) in `error` and as
-    // the thread's last error.
+    // reason (ENOENT, EBUSY for a port another program holds, EACCES, ENOTTY for anything but
+    // a terminal device, ...) in `error` and as the thread's last error.
     static std::unique_ptr<SerialPort> Open(const std::string& device, int& error);
 
-    ~SerialPort();  // gives up the exclusive flag and closes
+    // Puts back the settings the device had at the open, gives up the exclusive flag, closes.
+    ~SerialPort();
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
@@ -76,10 +81,12 @@ public:
     int Write(const std::uint8_t* buffer, int length);
 
 private:
-    SerialPort(int fd, std::string device) : m_fd(fd), m_device(std::move(device)) {}
+    SerialPort(int fd, std::string device, const termios& original)
+        : m_fd(fd), m_device(std::move(device)), m_original(original) {}
 
     int m_fd;
     std::string m_device;
+    termios m_original;  // the settings the device had before we opened it
     PortTimeouts m_timeouts;
     std::uint32_t m_mask = 0;
 };

@@ -11,8 +11,10 @@ ensure_packages() {
     echo "Installing ${missing[*]} ..." >&2
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo apt-get update -qq
-    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+    # Progress on standard error, like every other message of the scripts.
+    $sudo apt-get update -qq >&2
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+        "${missing[@]}" >&2
 }
 
 # What building and running the tool needs.

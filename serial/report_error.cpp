@@ -8,6 +8,11 @@
 void CSerialLink::ReportError(const char* operation, const char* detail) {
     // Taken first: nothing below may change the reason being reported.
     const int code = platform::GetLastError();
+    // The user has stopped: a failure still on its way (the port hanging up as the camera is
+    // switched off with the program) is no news to them.
+    if (IsCancelled()) {
+        return;
+    }
     if (operation == nullptr) {
         operation = "";
     }

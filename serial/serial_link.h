@@ -55,7 +55,8 @@ public:
     int OpenError() const { return m_openError; }
 
     // Closing the window ends a running listing: no further command goes out, waits for
-    // replies end at once without a warning. Stays in force for the link's life.
+    // replies end at once, and no warning is shown any more. Stays in force for the link's
+    // life.
     void Cancel();
     bool IsCancelled() const { return m_cancelled.load(); }
     // Sleeps up to ms; false when cancelled meanwhile.

@@ -30,7 +30,9 @@ bool Held(const std::string& device) {
     return locked;
 }
 
-TEST(PortToolTipText, PermissionDeniedNamesTheGroupThatOwnsTheDevice) {
+TEST(PortToolTipText, NamesTheOwningGroupOrSaysNotASerialDevice) {
+    EXPECT_EQ(PortToolTip(2, "/tmp/file", ENOTTY),
+              "COM2: /tmp/file\nNot available: not a serial device");
     // A device that cannot even be looked at has no group to name.
     EXPECT_EQ(PortToolTip(4, "/nonexistent/tty", EACCES),
               "COM4: /nonexistent/tty\nNot available: Permission denied (the user must be in "

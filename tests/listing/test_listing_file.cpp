@@ -1,6 +1,8 @@
 // The listing file and the header's date text.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <ctime>
@@ -45,6 +47,32 @@ TEST(ListingFile, CreatedOrAppendedToWithEachLineInTheFileBeforeTheNext) {
     EXPECT_EQ(ReadFileText(path), "A0\r\n\r\nfirst\r\nother\r\nsecond\r\n");
     EXPECT_FALSE(file.Failed());
     EXPECT_EQ(warnings.Count(), 0u);
+}
+
+TEST(ListingFile, AnythingButARegularFileIsOneWarningAndGetsNothing) {
+    TempDir dir;
+    WarningRecorder warnings;
+    CSerialLink link(&warnings);
+    const std::string fifo = dir / "Vexlarin.txt";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Without a reader the open would wait for one for good; with one, the lines would be gone.
+    for (const bool withReader : {false, true}) {
+        const int reader = withReader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+        {
+            CListingFile file(fifo, link);
+            file.WriteLine("line");
+            EXPECT_TRUE(file.Failed());
+        }
+        if (reader >= 0) {
+            char byte;
+            EXPECT_EQ(read(reader, &byte, 1), 0) << "something was written";
+            close(reader);
+        }
+    }
+    EXPECT_EQ(warnings.Texts(),
+              std::vector<std::string>(2,
+                                       "WARNING:  Vexlarin.txt Failed with the following error: "
+                                       "\nnot a regular file\nPort: 0\n"));
 }
 
 // Local noon of a calendar day, so that no time zone moves it to another date.

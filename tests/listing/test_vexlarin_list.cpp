@@ -1,11 +1,14 @@
 // vexlarin-list as a script runs it: its output, its file and its exit codes, against the
 // simulated camera.
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
 
+#include "platform/standard_streams.h"
+#include "platform/stop_signals.h"
 #include "support/listing_fixture.h"
 
 namespace {
@@ -16,6 +19,14 @@ std::string Output(const std::vector<std::string>& lines, const std::string& end
         out += line + end;
     }
     return out;
+}
+
+// Standard output of a listing of page `page` that read `lines`: the header line first.
+void ExpectPrinted(const std::string& out, char page, const std::vector<std::string>& lines) {
+    const std::size_t end = out.find('\n');
+    ASSERT_NE(end, std::string::npos) << out;
+    EXPECT_TRUE(IsHeader(out.substr(0, end), page)) << out;
+    EXPECT_EQ(out.substr(end + 1), Output(lines));
 }
 
 class VexlarinList : public ListingTest {
@@ -37,13 +48,15 @@ TEST_F(VexlarinList, ListsThePageOnTheLowestPortThatOpens) {
     PortMapping map3(3, com3.DevicePath()), map4(4, com4.DevicePath());
     const ChildOutcome outcome = Run({});
     EXPECT_EQ(outcome.code, 0);
-    EXPECT_EQ(outcome.out, Output(PageLines(0)));
+    ExpectPrinted(outcome.out, '0', PageLines(0));
     std::string status;
     for (int r = 0; r < 16; ++r) {
         status += Progress(r) + "\n";
     }
     EXPECT_EQ(outcome.err, status + kAdded + "\n");
-    ExpectBlock(ReadFileText(file), '0', PageLines(0));
+    const std::string text = ReadFileText(file);
+    ExpectBlock(text, '0', PageLines(0));
+    EXPECT_EQ(outcome.out.substr(0, outcome.out.find('\n')), text.substr(0, text.find('\r')));
     EXPECT_EQ(com3.Exchanges(), 1 + 16 * 52);
     EXPECT_EQ(com4.Exchanges(), 0);  // only probed
 }
@@ -73,22 +86,30 @@ TEST_F(VexlarinList, EachFailureHasItsExitCode) {
     const auto missing = [](int n, const std::string& path) {
         return "COM" + std::to_string(n) + " (" + path + "): No such file or directory";
     };
-    const std::string refused =
-        "Application Error: WARNING:  Enter new value.  Failed with the "
-        "following error: \nNo recognized symbol: x\nPort: 1\n";
+    const auto refused = [](const std::string& page) {
+        return "vexlarin-list: --page takes one hexadecimal digit, 0 to 9 or A to F, not \"" +
+               page + "\"\n";
+    };
     const std::string silent =
         "Application Error: WARNING:  DV Camera not responding.  Failed "
         "with the following error: \nTimeOut. Check connection between "
         "port and camera.\nPort: 1\n";
     const std::string com2 = missing(2, "/nonexistent/vexlarin-com2");
+    // A file is no port: it is neither opened as one nor written to.
+    const std::string notAPort = dir / "not-a-port";
+    std::ofstream(notAPort) << "kept";
+    PortMapping com3(3, notAPort);
     const std::vector<std::string> allMissing{missing(1, stable), com2,
-                                              missing(3, "/nonexistent/vexlarin-com3"),
+                                              "COM3 (" + notAPort + "): not a serial device",
                                               missing(4, "/nonexistent/vexlarin-com4")};
     const ExitCase cases[] = {
         {{}, false, {}, 2, allMissing, false},
         // Only the port asked for is tried.
         {{"--port", "2"}, false, {}, 2, {"vexlarin-list: no port opened: " + com2 + "\n"}, true},
-        {{"--port", "1", "--page", "x"}, true, {}, 3, {refused}, true},
+        // The page is refused before any port is touched, even probed: none of them opens.
+        {{"--page", "10"}, false, {}, 3, {refused("10")}, true},
+        {{"--page", "Fun"}, false, {}, 3, {refused("Fun")}, true},
+        {{"--page=zz"}, false, {}, 3, {refused("zz")}, true},
         {{"--port=1", "--page=7"}, true, {"--silent-after", "0"}, 4, {silent}, true},
         {{"--port", "1", "--page", "b"}, true, {"--silent-after", "781"}, 5, {silent}, false},
     };
@@ -110,7 +131,7 @@ TEST_F(VexlarinList, EachFailureHasItsExitCode) {
             // Silent after the ping and 15 lines of 52 exchanges: only the last line fails.
             std::vector<std::string> page = PageLines(11);
             page[15] = "XXXX";
-            EXPECT_EQ(outcome.out, Output(page));
+            ExpectPrinted(outcome.out, 'B', page);
             ExpectBlock(ReadFileText(file), 'B', page);
         } else {
             EXPECT_EQ(outcome.out, "");
@@ -118,18 +139,19 @@ TEST_F(VexlarinList, EachFailureHasItsExitCode) {
             EXPECT_EQ(c.camera ? camera->Exchanges() : 0, c.code == 4 ? 1 : 0);
         }
     }
+    EXPECT_EQ(ReadFileText(notAPort), "kept");
 }
 
-TEST_F(VexlarinList, DiskFillingMidLineKeepsEveryByteBeforeItAndGivesItsOwnCode) {
+TEST_F(VexlarinList, DiskFillingMidLineKeepsEveryWholeLineBeforeItAndGivesItsOwnCode) {
     Plug();
     std::ofstream(file, std::ios::binary) << "kept\r\n";
     // The limit falls inside data line 5 whatever the date (a header takes 33 to 42 bytes,
     // a data line 56): the earlier content, the header and lines 0 to 4 are whole, line 5 is
-    // cut where the disk filled.
+    // cut back to nothing, so that no torn line is left for the next block to be glued onto.
     constexpr long kLimit = 6 + 42 + 56 * 5 + 20;
     const ChildOutcome full = Run({"--port", "1"}, kLimit);
     EXPECT_EQ(full.code, 6);
-    EXPECT_EQ(full.out, Output(PageLines(0))) << "the page is still read and shown";
+    ExpectPrinted(full.out, '0', PageLines(0));  // the page is still read and shown
     const std::string message =
         "Application Error: WARNING:  Vexlarin.txt Failed with the "
         "following error: \nFile too large\nPort: 1\n";
@@ -138,11 +160,10 @@ TEST_F(VexlarinList, DiskFillingMidLineKeepsEveryByteBeforeItAndGivesItsOwnCode)
     EXPECT_NE(full.err.find(kNotWritten), std::string::npos);
 
     const std::string cut = ReadFileText(file);
-    ASSERT_EQ(cut.size(), static_cast<std::size_t>(kLimit));
     const std::size_t headerEnd = cut.find("\r\n", 6) + 2;
     ASSERT_EQ(cut.substr(0, 6), "kept\r\n");
     EXPECT_TRUE(IsHeader(cut.substr(6, headerEnd - 8), '0')) << cut;
-    EXPECT_EQ(cut, (cut.substr(0, headerEnd) + Output(PageLines(0), "\r\n")).substr(0, cut.size()));
+    EXPECT_EQ(cut.substr(headerEnd), Output(PageLines(0), "\r\n").substr(0, 56 * 5));
 
     // Room again: the next run appends a whole block behind what is there.
     EXPECT_EQ(Run({"--port", "1"}).code, 0);
@@ -151,13 +172,37 @@ TEST_F(VexlarinList, DiskFillingMidLineKeepsEveryByteBeforeItAndGivesItsOwnCode)
     ExpectBlock(after.substr(cut.size()), '0', PageLines(0));
 }
 
+TEST_F(VexlarinList, LostOutputIsReportedAndClosedStreamsKeepTheLineClean) {
+    Plug();
+    // Closed at start, standard output and error were where the probed port landed, and the
+    // status texts went down the line as commands. Now only output that is lost is news.
+    const std::pair<const char*, const char*> cases[] = {{">&- 2>&-", nullptr},
+                                                         {">/dev/full", "No space left on device"}};
+    for (const auto& [redirect, reason] : cases) {
+        SCOPED_TRACE(redirect);
+        const std::size_t before = ReadFileText(file).size();
+        const int exchanges = camera->Exchanges();
+        const ChildOutcome outcome = RunChild(
+            {"/bin/sh", "-c", std::string("exec \"$0\" ") + redirect, VEXLARIN_LIST}, InDir());
+        EXPECT_EQ(outcome.code, 7);
+        EXPECT_EQ(camera->Exchanges() - exchanges, 1 + 16 * 52) << "not only commands were sent";
+        ExpectBlock(ReadFileText(file).substr(before), '0', PageLines(0));
+        if (reason) {
+            const std::string message =
+                std::string("vexlarin-list: writing to standard output failed: ") + reason;
+            EXPECT_NE(outcome.err.find(message), std::string::npos) << outcome.err;
+            EXPECT_EQ(outcome.err.find(message), outcome.err.rfind(message)) << "more than once";
+        }
+    }
+}
+
 TEST_F(VexlarinList, InterruptKeepsTheLinesWrittenSoFar) {
     Plug();
     ChildOptions options = InDir();
     options.stderrPath = "";
     ChildProcess child({VEXLARIN_LIST, "--port", "1"}, options);
     std::string line;
-    for (int r = 0; r < 3; ++r) {
+    for (int r = 0; r < 1 + 3; ++r) {  // the header and three lines
         ASSERT_TRUE(child.ReadLine(line));
     }
     child.Signal(SIGINT);
@@ -173,6 +218,46 @@ TEST_F(VexlarinList, InterruptKeepsTheLinesWrittenSoFar) {
         EXPECT_EQ(lines[1 + r], ExpectedLine(0, r));
     }
     EXPECT_EQ(errors.find("Application Error"), std::string::npos) << errors;
+}
+
+// What keeps a port off standard output and error in every program, whatever it opens first.
+TEST(StandardDescriptors, ClosedOnesLeadToDevNullBeforeAnythingElseIsOpened) {
+    EXPECT_EXIT(
+        {
+            close(0);
+            close(2);
+            const unsigned closed = platform::OpenStandardDescriptors();
+            const int next = open("/dev/null", O_RDONLY);
+            _exit(closed == 5u && next > 2 && fcntl(0, F_GETFD) >= 0 ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+// vexlarin-list's signal intake, driven on this thread: a warning that comes once the user has
+// stopped (the camera's port hanging up as the simulator is stopped by the same Ctrl-C) is not
+// shown, whether the signal has been taken yet or not; a second signal ends the program.
+TEST(StopSignals, NoWarningOnceTheUserStoppedAndASecondSignalEndsAtOnce) {
+    platform::StopSignals stop;
+    std::vector<std::string> shown;
+    const auto warn = [&](const char* text) {
+        stop.UnlessStopping([&] { shown.push_back(text); });
+    };
+    warn("before");
+    raise(SIGINT);  // blocked: pending until taken
+    warn("pending");
+    int stopped = 0;
+    EXPECT_EQ(stop.TakeNext([&](int signal) { stopped = signal; }), SIGINT);
+    EXPECT_EQ(stopped, SIGINT);
+    EXPECT_EQ(stop.Received(), SIGINT);
+    warn("taken");
+    EXPECT_EQ(shown, std::vector<std::string>{"before"});
+    // Whatever the program is stuck in, the next signal ends it with 128 + its number.
+    EXPECT_EXIT(
+        {
+            raise(SIGTERM);
+            std::abort();
+        },
+        testing::ExitedWithCode(128 + SIGTERM), "");
 }
 
 }  // namespace

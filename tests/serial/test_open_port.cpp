@@ -2,6 +2,7 @@
 // made through the port fault seam.
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -53,7 +54,10 @@ protected:
     WarningRecorder m_warnings;
 };
 
-TEST_F(OpenPortTest, PortEndsUp9600_8N1RawWithoutFlowControl) {
+TEST_F(OpenPortTest, PortEndsUp9600_8N1RawWithoutFlowControlAndIsLeftAsItWas) {
+    termios before;  // a fresh terminal: canonical, echo on
+    ASSERT_EQ(tcgetattr(m_pty1.MasterFd(), &before), 0);
+    ASSERT_EQ(before.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
     CSerialLink link(&m_warnings);
     ASSERT_TRUE(Open(link, 1));
     EXPECT_EQ(m_warnings.Count(), 0u);
@@ -86,6 +90,15 @@ TEST_F(OpenPortTest, PortEndsUp9600_8N1RawWithoutFlowControl) {
     EXPECT_EQ(ReadBytes(fd, bytes.size()), bytes);
     ASSERT_EQ(write(fd, bytes.data(), bytes.size()), 8);
     EXPECT_EQ(ReadBytes(m_pty1.MasterFd(), bytes.size()), bytes);
+
+    // Closed (by the next open), the terminal has its own settings back.
+    EXPECT_FALSE(Open(link, 3));
+    termios after;
+    ASSERT_EQ(tcgetattr(m_pty1.MasterFd(), &after), 0);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
 }
 
 TEST_F(OpenPortTest, ReopensOfTheSameOrAnotherPortLeakNothingAndLeaveFreshEvents) {
@@ -147,6 +160,22 @@ TEST_F(OpenPortTest, PortsThatDoNotOpenGiveFalseSilentlyAndAreRecorded) {
         EXPECT_NE(Access::SendBuffer(link), nullptr);  // the transmit buffer is still replaced
     }
     EXPECT_EQ(link.DevicePath(), "/nonexistent/vexlarin-com3");
+    // Anything but a terminal is no port, and nothing is written to it.
+    char file[] = "/tmp/vexlarin-not-a-port-XXXXXX";
+    const int fd = mkstemp(file);
+    ASSERT_EQ(write(fd, "kept\r\n", 6), 6);
+    const std::string fifo = std::string(file) + ".fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {std::string(file), fifo, std::string("/dev/null")}) {
+        PortMapping com4(4, path);
+        EXPECT_FALSE(Open(link, 4)) << path;
+        EXPECT_EQ(link.OpenError(), ENOTTY) << path;
+    }
+    EXPECT_EQ(platform::OpenErrorText(ENOTTY), "not a serial device");
+    EXPECT_EQ(lseek(fd, 0, SEEK_END), 6);
+    close(fd);
+    unlink(file);
+    unlink(fifo.c_str());
     EXPECT_EQ(platform::PortCallCount(PortCall::SetTimeouts), 0u);
     EXPECT_EQ(platform::PortCallCount(PortCall::Purge), 0u);
 

@@ -69,6 +69,11 @@ TEST(ReportError, ComposesTheWarningFromOperationDetailOrSystemTextAndPort) {
     monitor.join();
     EXPECT_EQ(warnings.Texts().back(), kHead + "Input/output error\nPort: 2\n");
     EXPECT_EQ(platform::GetLastError(), ENOENT);
+
+    // Once the user has stopped, a failure still on its way (a hang-up) is not shown.
+    link.Cancel();
+    link.ReportError("WaitCommEvent()", "");
+    EXPECT_EQ(warnings.Count(), std::size(cases) + 2);
 }
 
 }  // namespace

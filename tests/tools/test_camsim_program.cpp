@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -58,6 +59,19 @@ TEST(CamsimProgram, HelpDescribesTheOptionsAndBadLinesAreRefused) {
     EXPECT_EQ(image.code, 1);
     EXPECT_NE(image.err.find("/nonexistent/image: No such file or directory"), std::string::npos)
         << image.err;
+}
+
+TEST(CamsimProgram, EndsSilentlyWhenAskedTo) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        ChildOptions options;
+        options.stderrPath = "";
+        ChildProcess camsim({VEXLARIN_CAMSIM}, options);
+        std::string device;
+        ASSERT_TRUE(camsim.ReadLine(device));
+        camsim.Signal(signal);
+        EXPECT_EQ(camsim.ReadRest() + camsim.ReadErrors(), "") << strsignal(signal);
+        EXPECT_EQ(camsim.Wait(), 0) << strsignal(signal);
+    }
 }
 
 TEST(CamsimProgram, AnswersOnItsTerminalAcrossReopensAndLogsEachExchange) {

@@ -1,8 +1,6 @@
 #include "camsim_loop.h"
 
 #include <poll.h>
-#include <signal.h>
-#include <sys/signalfd.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -106,11 +104,7 @@ int Camera::Run() {
             return 1;
         }
         if (fds[0].revents & POLLIN) {
-            signalfd_siginfo info;
-            if (read(m_signalFd, &info, sizeof info) > 0) {
-                std::fprintf(stderr, "vexlarin-camsim: %s, stopping\n", strsignal(info.ssi_signo));
-            }
-            return 0;
+            return 0;  // asked to stop (Ctrl-C, kill, hang-up): nothing went wrong, nothing to say
         }
         if (fds[1].revents & POLLOUT) {
             m_writeBlocked = false;

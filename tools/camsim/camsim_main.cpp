@@ -15,6 +15,7 @@
 #include "camsim_memory.h"
 #include "camsim_options.h"
 #include "camsim_pty.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -56,6 +57,8 @@ void RemoveLink(const std::string& link, const std::string& target) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Its device path goes to standard output: never into a terminal that took its place.
+    platform::OpenStandardDescriptors();
     camsim::Options options;
     std::string error;
     if (!camsim::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
