@@ -10,7 +10,7 @@
 class CListingFile {
 public:
     // Opens `fileName` for appending; anything but a regular file (a FIFO, a device) counts as
-    // a failure. A failure is reported once through `link`.
+    // a failure. A failure is reported once through `link`, under the file's name.
     CListingFile(const std::string& fileName, CSerialLink& link);
     ~CListingFile();
     CListingFile(const CListingFile&) = delete;
@@ -32,6 +32,7 @@ private:
     bool WriteAll(const char* data, std::size_t length, std::size_t& written);
 
     CSerialLink& m_link;
+    std::string m_name;
     int m_fd = -1;
     bool m_failed = false;
 };
