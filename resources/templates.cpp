@@ -31,7 +31,8 @@ const ControlTemplate kMainControls[] = {
     {kNoId, "Port", 220, 5, 60, 80},
 };
 
-// The notice: the program's licence, in short lines and paragraphs.
+// The notice: the program's licence, in short lines and paragraphs of at most two lines, so
+// that a paragraph ends well above the next one.
 const ControlTemplate kAboutControls[] = {
     {kNoId, "Vexlarin Version 1.1", 40, 10, 119, 8},
     {IDOK, "OK", 246, 7, 32, 14},
@@ -42,9 +43,8 @@ const ControlTemplate kAboutControls[] = {
      "publish and pass it on, and sell copies of it.",
      15, 50, 250, 20},
     {kNoId,
-     "Whoever receives a copy may do the same, on one condition: the copyright line above "
-     "and this permission notice stay with every copy or substantial portion of the "
-     "program.",
+     "Whoever receives a copy may do the same, provided the copyright line and this notice "
+     "stay with every copy or substantial portion.",
      15, 70, 250, 25},
     {kNoId,
      "In no case are the authors or copyright holders liable for any claim, damages or other "
@@ -52,8 +52,8 @@ const ControlTemplate kAboutControls[] = {
      15, 120, 250, 25},
     {kNoId, "The Vexlarin developers", 40, 35, 100, 8},
     {kNoId,
-     "The program comes as it is, without any warranty, express or implied, including the "
-     "warranties of merchantability, fitness for a particular purpose and non-infringement.",
+     "The program comes as it is, without any warranty, express or implied, of "
+     "merchantability, fitness for a purpose or non-infringement.",
      15, 95, 250, 25},
     {kNoId, "The full licence text is in the file LICENSE that comes with the program.", 15, 144,
      250, 19},

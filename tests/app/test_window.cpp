@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QMenu>
+#include <algorithm>
 #include <memory>
 
 #include "app/about_box.h"
@@ -200,6 +201,27 @@ TEST_F(MainWindow, AboutBoxShowsNameVersionIconAndEndsOnOkEnterAndEscape) {
         end(about);
         EXPECT_FALSE(about.isVisible());
         EXPECT_EQ(about.result(), result);
+    }
+}
+
+TEST(AboutBox, EachNoticeFitsItsPlaceAndEndsWellAboveTheNextInTheMeasuredFont) {
+    platform::OverrideBaseUnits(std::nullopt);
+    CAboutBox about(nullptr);
+    platform::OverrideBaseUnits(platform::BaseUnits{6, 13});
+    std::vector<QLabel*> notices;
+    for (QLabel* label : about.findChildren<QLabel*>()) {
+        if (label->wordWrap()) {
+            notices.push_back(label);
+        }
+    }
+    ASSERT_EQ(notices.size(), 7u);
+    std::sort(notices.begin(), notices.end(), [](QLabel* a, QLabel* b) { return a->y() < b->y(); });
+    for (std::size_t i = 0; i < notices.size(); ++i) {
+        SCOPED_TRACE(notices[i]->text().toStdString());
+        const int textHeight = notices[i]->heightForWidth(notices[i]->width());
+        EXPECT_LE(textHeight, notices[i]->height());
+        const int next = i + 1 < notices.size() ? notices[i + 1]->y() : about.height();
+        EXPECT_LE(notices[i]->y() + textHeight + notices[i]->fontMetrics().lineSpacing() / 2, next);
     }
 }
 
