@@ -141,6 +141,10 @@ TEST(Closing, EscapeTheCloseBoxAndTheMenusCloseEndTheWindowAndCancelTheLink) {
         EXPECT_FALSE(dlg.isVisible()) << "path " << i;
         EXPECT_EQ(dlg.result(), QDialog::Rejected) << "path " << i;
         EXPECT_TRUE(dlg.m_link.IsCancelled()) << "path " << i;
+        // A warning after the close goes to the terminal: no box over a closed window.
+        BoxWatcher none([](QMessageBox* box) { Key(*box, Qt::Key_Escape); });
+        dlg.m_link.ReportError("ReadFile()", "Input/output error");
+        EXPECT_EQ(none.Seen(), 0) << "path " << i;
     }
 }
 
