@@ -94,7 +94,8 @@ xdotool key BackSpace 7
 click 35 162 # List
 wait_for 60 listed || fail "no complete listing of page 7 on COM4"
 if [ -n "${VEXLARIN_SCREENSHOT:-}" ]; then
-    import -frame -window "$main" "$VEXLARIN_SCREENSHOT"
+    import -frame -window "$main" "$VEXLARIN_SCREENSHOT" ||
+        fail "could not save $VEXLARIN_SCREENSHOT (ImageMagick's import)"
 fi
 mapfile -t block <"$work/Vexlarin.txt"
 [ ${#block[@]} -eq 18 ] || fail "the block has ${#block[@]} lines"
