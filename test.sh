@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Builds Vexlarin and runs every test: a plain build, then under AddressSanitizer with
-# UndefinedBehaviorSanitizer, then the tests without Qt under ThreadSanitizer.
-#   ./test.sh           all three
-#   ./test.sh --quick   the plain build only
+# Builds Vexlarin and runs every test: a plain build and the window on a real X server, then
+# under AddressSanitizer with UndefinedBehaviorSanitizer, then the tests without Qt under
+# ThreadSanitizer.
+#   ./test.sh           all of them
+#   ./test.sh --quick   the plain build and the real-display check only
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-dev  # libFuzzer: the fuzz step
+# Without them the real-display check says it is skipped.
+ensure_packages "${DISPLAY_CHECK_PACKAGES[@]}" ||
+    echo "test.sh: could not install ${DISPLAY_CHECK_PACKAGES[*]}" >&2
 
 jobs=$(nproc)
 run_suite() {  # build directory, then extra CMake arguments
@@ -19,6 +23,8 @@ run_suite() {  # build directory, then extra CMake arguments
 }
 
 run_suite build
+echo "=== real display ===" >&2
+tests/display/real_display_check.sh build
 if [ "${1:-}" != "--quick" ]; then
     run_suite build-asan -DVEXLARIN_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug
     run_suite build-tsan -DVEXLARIN_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug

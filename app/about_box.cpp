@@ -1,11 +1,38 @@
 #include "app/about_box.h"
 
-#include "platform/dialog/win_app.h"
-#include "resources/resource.h"
+#include <QLabel>
+#include <QPushButton>
+
+#include "platform/dialog/dialog_units.h"
+#include "resources/icons.h"
 #include "resources/templates.h"
 
-// No parent given: the application's main window owns the box.
-CAboutBox::CAboutBox()
-    : CDialog(FindDialogTemplate(IDD_ABOUT), AfxGetApp() ? AfxGetApp()->m_pMainWnd : nullptr) {}
+CAboutBox::CAboutBox(QWidget* window) : QDialog(window) {
+    setWindowModality(Qt::WindowModal);
+    setWindowTitle(kAboutTemplate.caption);
+    setFont(QFont(kAboutTemplate.fontName, kAboutTemplate.fontPoints));
+    const platform::BaseUnits base = platform::BaseUnitsOf(font());
+    setFixedSize(
+        platform::DialogUnitsToPixels(0, 0, kAboutTemplate.cx, kAboutTemplate.cy, base).size());
 
-void CAboutBox::DoDataExchange(CDataExchange*) {}
+    const auto& t = kAboutTemplate.controls;
+    auto* name = new QLabel(this);
+    name->setTextFormat(Qt::PlainText);
+    platform::Place(*name, t[0], base);
+    auto* ok = new QPushButton(this);
+    platform::Place(*ok, t[1], base);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    // The icon at its own size, whatever the template says.
+    auto* icon = new QLabel(this);
+    icon->setPixmap(ProgramIcon().pixmap(32, 32));
+    const QPoint at = platform::DialogUnitsToPixels(t[2].x, t[2].y, 0, 0, base).topLeft();
+    icon->setGeometry(QRect(at, QSize(32, 32)));
+    for (std::size_t i = 3; i < t.size(); ++i) {
+        auto* notice = new QLabel(this);
+        notice->setWordWrap(true);
+        notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        platform::Place(*notice, t[i], base);
+    }
+    ok->setFocus();
+}

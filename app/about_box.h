@@ -1,14 +1,10 @@
 // CAboutBox: the program's name, version, icon and licence notice, from the window menu.
 #pragma once
 
-#include "platform/dialog/dialog.h"
+#include <QDialog>
 
-class CAboutBox : public CDialog {
+class CAboutBox : public QDialog {
 public:
-    CAboutBox();
-    ~CAboutBox() override = default;
-
-protected:
-    MessageMap GetMessageMap() const override { return {}; }
-    void DoDataExchange(CDataExchange* pDX) override;
+    // Modal over `window` while it runs.
+    explicit CAboutBox(QWidget* window);
 };

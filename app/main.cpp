@@ -1,21 +1,18 @@
-// The vexlarin program: the Qt application, then the application object's start-up.
+// The vexlarin program: the main window, until it is closed.
 #include <QApplication>
 
-#include "app/vexlarin_app.h"
+#include "app/vexlarin_dlg.h"
 #include "platform/standard_streams.h"
-#include "resources/version_info.h"
-
-// The one application object, there before main() runs.
-CVexlarinApp theApp;
+#include "resources/icons.h"
 
 int main(int argc, char* argv[]) {
     platform::OpenStandardDescriptors();
     QApplication application(argc, argv);
-    const auto& v = version_info::kFileVersion;
-    QApplication::setApplicationVersion(
-        QStringLiteral("%1.%2.%3.%4").arg(v[0]).arg(v[1]).arg(v[2]).arg(v[3]));
-    QApplication::setApplicationDisplayName(QString::fromUtf8(version_info::kInternalName));
+    QApplication::setWindowIcon(ProgramIcon());
     // Ties the window to the installed desktop entry and its icon.
     QApplication::setDesktopFileName(QStringLiteral("vexlarin"));
-    return AfxWinMain();
+    CVexlarinDlg dlg;
+    QObject::connect(&dlg, &QDialog::finished, &application, &QApplication::quit);
+    dlg.show();
+    return application.exec();
 }

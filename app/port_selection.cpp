@@ -2,19 +2,10 @@
 #include "app/port_tooltip.h"
 #include "app/vexlarin_dlg.h"
 #include "platform/serial_port.h"
-#include "resources/resource.h"
 
-CButton& CVexlarinDlg::PortSelector(int port) {
-    switch (port) {
-        case 1:
-            return m_port1;
-        case 2:
-            return m_port2;
-        case 3:
-            return m_port3;
-        default:
-            return m_port4;
-    }
+QCheckBox& CVexlarinDlg::PortSelector(int port) {
+    QCheckBox* const selectors[] = {&m_port1, &m_port2, &m_port3, &m_port4};
+    return *selectors[port - 1];
 }
 
 bool CVexlarinDlg::OpenSelectedPort(int port) {
@@ -27,25 +18,31 @@ bool CVexlarinDlg::OpenSelectedPort(int port) {
 
 void CVexlarinDlg::ShowLastOpenOnToolTip() {
     const int port = m_link.PortNumber();
-    if (port >= 1 && port <= 4) {
-        SetPortLabelToolTip(port, PortToolTip(port, m_link.DevicePath(), m_link.OpenError()));
+    if (port < 1 || port > 4) {
+        return;
     }
+    const QString text =
+        QString::fromStdString(PortToolTip(port, m_link.DevicePath(), m_link.OpenError()));
+    m_portLabels[port - 1].setToolTip(text);
+    // On the selector too, where a keyboard or screen-reader user meets it.
+    PortSelector(port).setToolTip(text);
+    PortSelector(port).setAccessibleDescription(text);
 }
 
 void CVexlarinDlg::ProbePorts() {
     m_currentPort = 0;
     for (int port = 1; port <= 4; ++port) {
-        PortSelector(port).EnableWindow(false);
+        PortSelector(port).setEnabled(false);
     }
     // Highest first, so that the lowest port that opens is the one left checked.
     for (int port = 4; port >= 1; --port) {
         if (!OpenSelectedPort(port)) {
             continue;
         }
-        PortSelector(port).EnableWindow(true);
-        PortSelector(port).SetCheck(BST_CHECKED);
+        PortSelector(port).setEnabled(true);
+        PortSelector(port).setCheckState(Qt::Checked);
         for (int higher = port + 1; higher <= 4; ++higher) {
-            PortSelector(higher).SetCheck(BST_UNCHECKED);
+            PortSelector(higher).setCheckState(Qt::Unchecked);
         }
         m_currentPort = port;
     }
@@ -53,12 +50,12 @@ void CVexlarinDlg::ProbePorts() {
     if (m_currentPort != 0) {
         OpenSelectedPort(m_currentPort);
     }
-    SetDlgItemText(IDC_PAGE, "0");
+    m_page.setText("0");
 }
 
 void CVexlarinDlg::SelectPort(int port) {
-    // The selectors are disabled during a listing; a click that still comes (or one from
-    // inside an open's warning box) must not open the port under a running command.
+    // The selectors are disabled during a listing; a click from inside an open's warning box
+    // must not open the port under a running command either.
     if (ListRunning() || m_portOpening) {
         return;
     }
@@ -66,7 +63,7 @@ void CVexlarinDlg::SelectPort(int port) {
         return;  // the clicked box keeps the state its click gave it
     }
     for (int n = 1; n <= 4; ++n) {
-        PortSelector(n).SetCheck(n == port ? BST_CHECKED : BST_UNCHECKED);
+        PortSelector(n).setCheckState(n == port ? Qt::Checked : Qt::Unchecked);
     }
     m_currentPort = port;
 }

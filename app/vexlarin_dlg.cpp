@@ -1,129 +1,115 @@
 #include "app/vexlarin_dlg.h"
 
-#include <QIcon>
-#include <QPainter>
-#include <QWidget>
+#include <QContextMenuEvent>
+#include <QFontDatabase>
+#include <QShortcut>
 
 #include "app/about_box.h"
-#include "app/icon_placement.h"
+#include "platform/dialog/dialog_units.h"
 #include "platform/dialog/gui_call.h"
 #include "resources/icons.h"
-#include "resources/resource.h"
-#include "resources/string_table.h"
 #include "resources/templates.h"
 
-const MessageMapEntry CVexlarinDlg::messageMap[] = {
-    OnWmSysCommand<&CVexlarinDlg::OnSysCommand>(),
-    OnWmPaint<&CVexlarinDlg::OnPaint>(),
-    OnWmQueryDragIcon<&CVexlarinDlg::OnQueryDragIcon>(),
-    OnBnClicked<&CVexlarinDlg::OnPort1>(IDC_PORT1),
-    OnBnClicked<&CVexlarinDlg::OnPort2>(IDC_PORT2),
-    OnBnClicked<&CVexlarinDlg::OnPort3>(IDC_PORT3),
-    OnBnClicked<&CVexlarinDlg::OnPort4>(IDC_PORT4),
-    OnBnClicked<&CVexlarinDlg::OnList>(IDOK),
-};
-
-// Template positions of the labels "COM 1" to "COM 4", which have no id.
 namespace {
-constexpr std::size_t kPortLabelIndex[4] = {6, 7, 8, 9};
+const char* const kAboutEntry = "&About Vexlarin...";
 }
 
-CVexlarinDlg::CVexlarinDlg(CDialog* parent) : CDialog(FindDialogTemplate(IDD_MAIN), parent) {
-    m_hIcon = LoadIconResource(IDI_MAIN);
+CVexlarinDlg::CVexlarinDlg() {
     platform::AcceptGuiCalls();
+    // A window of its own, with a taskbar entry, a window menu and a close box; no minimise or
+    // maximise box, since its size is fixed.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowTitle(kMainTemplate.caption);
+    setWindowIcon(ProgramIcon());
+    setFont(QFont(kMainTemplate.fontName, kMainTemplate.fontPoints));
+    const platform::BaseUnits base = platform::BaseUnitsOf(font());
+    setFixedSize(
+        platform::DialogUnitsToPixels(0, 0, kMainTemplate.cx, kMainTemplate.cy, base).size());
+
+    const auto& t = kMainTemplate.controls;
+    platform::Place(m_listButton, t[0], base);
+    platform::Place(m_lines, t[1], base);
+    for (int n = 1; n <= 4; ++n) {
+        platform::Place(PortSelector(n), t[1 + n], base);
+        platform::Place(m_portLabels[n - 1], t[5 + n], base);
+        // Named as its label reads, for screen readers.
+        PortSelector(n).setAccessibleName(m_portLabels[n - 1].text());
+    }
+    platform::Place(m_status, t[10], base);
+    platform::Place(m_page, t[11], base);
+    platform::Place(m_pageFrame, t[12], base);
+    platform::Place(m_portFrame, t[13], base);
+    // Created last, the frames would lie on top and take every click and hover meant for the
+    // controls inside them.
+    m_pageFrame.lower();
+    m_portFrame.lower();
+
+    m_listButton.setDefault(true);  // Enter anywhere in the window presses it
+    m_lines.setAccessibleName("Lines");
+    // The hexadecimal columns line up.
+    m_lines.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_status.setAccessibleName("Status");
+    m_status.setReadOnly(true);
+    // Read-only shows as such: the window's background, not an input field's.
+    QPalette statusLook = m_status.palette();
+    statusLook.setColor(QPalette::Base, statusLook.color(QPalette::Window));
+    m_status.setPalette(statusLook);
+    m_page.setAccessibleName("Page");
+
+    connect(&m_listButton, &QPushButton::clicked, this, &CVexlarinDlg::OnList);
+    connect(&m_port1, &QCheckBox::clicked, this, &CVexlarinDlg::OnPort1);
+    connect(&m_port2, &QCheckBox::clicked, this, &CVexlarinDlg::OnPort2);
+    connect(&m_port3, &QCheckBox::clicked, this, &CVexlarinDlg::OnPort3);
+    connect(&m_port4, &QCheckBox::clicked, this, &CVexlarinDlg::OnPort4);
+
+    m_windowMenu.addAction("&Close", this, &QDialog::reject);
+    m_windowMenu.addSeparator();
+    m_windowMenu.addAction(kAboutEntry, this, &CVexlarinDlg::OnAbout);
+    // The window manager keeps Alt+Space for its own menu where it has one.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::ALT | Qt::Key_Space), QKeySequence(Qt::Key_Menu),
+          QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this,
+                [this] { m_windowMenu.popup(mapToGlobal(QPoint(0, 0))); });
+    }
+
+    ProbePorts();
+    m_listButton.setFocus();
 }
 
 CVexlarinDlg::~CVexlarinDlg() {
-    // Normally done by the close path; here for a dialog that never ran its loop.
+    // Normally done by the close path; here for a window that was never closed.
     StopCommandThread();
 }
 
-MessageMap CVexlarinDlg::GetMessageMap() const {
-    return messageMap;
-}
-
-void CVexlarinDlg::DoDataExchange(CDataExchange* pDX) {
-    DDX_Control(pDX, IDC_STATUS, m_status);
-    DDX_Control(pDX, IDOK, m_listButton);
-    DDX_Control(pDX, IDC_LINES, m_lines);
-    DDX_Control(pDX, IDC_PORT4, m_port4);
-    DDX_Control(pDX, IDC_PORT3, m_port3);
-    DDX_Control(pDX, IDC_PORT2, m_port2);
-    DDX_Control(pDX, IDC_PORT1, m_port1);
-}
-
-bool CVexlarinDlg::OnInitDialog() {
-    CDialog::OnInitDialog();
-
-    if (CMenu* sysMenu = GetSystemMenu(false)) {
-        const std::string aboutEntry = LoadResourceString(IDS_ABOUT_ENTRY);
-        if (!aboutEntry.empty()) {
-            sysMenu->AppendMenu(MF_SEPARATOR);
-            sysMenu->AppendMenu(MF_STRING, ID_SYS_ABOUT, aboutEntry);
-        }
-    }
-
-    SetIcon(m_hIcon, true);
-    SetIcon(m_hIcon, false);
-
-    ProbePorts();
-    return true;
-}
-
-void CVexlarinDlg::OnSysCommand(std::uint32_t nID, std::intptr_t lParam) {
-    if ((nID & 0xFFF0) == ID_SYS_ABOUT) {
-        CAboutBox dlgAbout;
-        dlgAbout.DoModal();
-    } else {
-        DefaultSysCommand(nID, lParam);
-    }
-}
-
-void CVexlarinDlg::OnPaint() {
-    if (!IsIconic()) {
-        DefaultPaint();
-        return;
-    }
-    QPainter dc(Window());
-    // The icon's background first, as the minimised window's erase would.
-    dc.fillRect(Window()->rect(), Window()->palette().window());
-    const int cxIcon = GetSystemMetrics(SM_CXICON);
-    const int cyIcon = GetSystemMetrics(SM_CYICON);
-    const platform::PixelRect rect = GetClientRect();
-    const IconOrigin at = CenteredIconOrigin(rect.x, rect.y, rect.x + rect.width,
-                                             rect.y + rect.height, cxIcon, cyIcon);
-    if (m_hIcon) {
-        m_hIcon->paint(&dc, at.x, at.y, cxIcon, cyIcon);
-    }
-}
-
-HICON CVexlarinDlg::OnQueryDragIcon() {
-    return m_hIcon;
-}
-
-void CVexlarinDlg::SetPortLabelToolTip(int port, const std::string& text) {
-    if (port < 1 || port > 4) {
-        return;
-    }
-    if (QWidget* label = GetTemplateItem(kPortLabelIndex[port - 1])) {
-        label->setToolTip(QString::fromStdString(text));
-    }
-}
-
-void CVexlarinDlg::OnEndDialog() {
-    // Nothing may keep the close waiting: the listing stops at its next step, every box and
-    // every thread waiting on this thread is released, and only then is the command joined.
-    m_link.Cancel();
-    m_warningSink.Shutdown();
-    platform::RefuseGuiCalls();
+void CVexlarinDlg::done(int result) {
     StopCommandThread();
+    QDialog::done(result);
 }
 
 void CVexlarinDlg::StopCommandThread() {
+    // Nothing may keep the close waiting: the listing stops at its next step, every thread
+    // waiting on this thread is released, every box closed, and only then is the command joined.
+    m_link.Cancel();
+    platform::RefuseGuiCalls();
+    m_warningSink.Shutdown();
     if (m_commandThread.joinable()) {
-        m_link.Cancel();
-        m_warningSink.Shutdown();
-        platform::RefuseGuiCalls();
         m_commandThread.join();
     }
+}
+
+void CVexlarinDlg::contextMenuEvent(QContextMenuEvent* event) {
+    // Controls that do not take the event themselves still keep the menu to themselves.
+    QWidget* child = childAt(event->pos());
+    if (child && !qobject_cast<QLabel*>(child) && !qobject_cast<QGroupBox*>(child)) {
+        event->ignore();
+        return;
+    }
+    m_windowMenu.popup(event->globalPos());
+}
+
+void CVexlarinDlg::OnAbout() {
+    CAboutBox about(this);
+    about.exec();
 }

@@ -1,53 +1,61 @@
-// CVexlarinDlg: the program's main dialog. It owns the serial link, holds the controls the
+// CVexlarinDlg: the program's main window. It owns the serial link, holds the controls the
 // commands write to and the number of the port in use.
 #pragma once
 
+#include <QCheckBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
 #include <array>
 #include <cstdint>
-#include <string>
 #include <thread>
 
-#include "platform/dialog/dialog.h"
+#include "platform/dialog/three_state_box.h"
 #include "platform/dialog/warning_box.h"
 #include "serial/serial_link.h"
 
-class CVexlarinDlg : public CDialog {
+class CVexlarinDlg : public QDialog {
 public:
-    explicit CVexlarinDlg(CDialog* parent = nullptr);
+    // Lays out the controls, probes the ports and selects the lowest that opened.
+    CVexlarinDlg();
     ~CVexlarinDlg() override;
 
-    // Puts `text` on the tooltip of the "COM n" label (n = 1..4): the labels have no id.
-    void SetPortLabelToolTip(int port, const std::string& text);
+    // Every way of closing (Escape, the close box, the window menu's Close) ends here: a running
+    // listing is cancelled and open warning boxes are dismissed before the window goes.
+    void done(int result) override;
 
 protected:
-    MessageMap GetMessageMap() const override;
-    void DoDataExchange(CDataExchange* pDX) override;
-    bool OnInitDialog() override;
-    void OnEndDialog() override;
+    // The window menu, on a right-click on the background, a label or a frame.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
-    void OnSysCommand(std::uint32_t nID, std::intptr_t lParam);
-    void OnPaint();
-    HICON OnQueryDragIcon();
     void OnPort1();
     void OnPort2();
     void OnPort3();
     void OnPort4();
     void OnList();
-
-    // Probes the four ports and selects the lowest that opened; sets the page field to "0".
-    void ProbePorts();
+    void OnAbout();
 
     // The warnings' box comes first: the link holds a pointer to it for its whole life.
-    platform::QtWarningSink m_warningSink;
+    platform::QtWarningSink m_warningSink{this};
 
-    CEdit m_status;
-    CButton m_listButton;
-    CListBox m_lines;
-    CButton m_port4;
-    CButton m_port3;
-    CButton m_port2;
-    CButton m_port1;
-    HICON m_hIcon = nullptr;
+    // The controls, in template order: the order of creation, which is also the tab order.
+    QPushButton m_listButton{this};
+    QListWidget m_lines{this};
+    platform::ThreeStateCheckBox m_port1{this};
+    platform::ThreeStateCheckBox m_port2{this};
+    platform::ThreeStateCheckBox m_port3{this};
+    platform::ThreeStateCheckBox m_port4{this};
+    QLabel m_portLabels[4]{QLabel(this), QLabel(this), QLabel(this), QLabel(this)};
+    QLineEdit m_status{this};
+    QLineEdit m_page{this};
+    QGroupBox m_pageFrame{this};
+    QGroupBox m_portFrame{this};
+
+    QMenu m_windowMenu{this};
     std::int32_t m_currentPort = 0;
     CSerialLink m_link{&m_warningSink};
 
@@ -59,11 +67,13 @@ private:
     void StopCommandThread();
 
     // Port selection (port_selection.cpp) and the List command's window side (on_list.cpp).
-    CButton& PortSelector(int port);
-    // OpenPort on `port` with the fixed settings; brings that port's tooltip up to date.
+    QCheckBox& PortSelector(int port);
+    // Probes the four ports and selects the lowest that opened; sets the page field to "0".
+    void ProbePorts();
+    // OpenPort on `port` with the fixed settings; brings that port's tooltips up to date.
     bool OpenSelectedPort(int port);
     void SelectPort(int port);
-    // The tooltip of the port the link tried last, from what that open found.
+    // Why the port the link tried last did or did not open, on its label and its selector.
     void ShowLastOpenOnToolTip();
     bool ListRunning() const { return m_commandThread.joinable(); }
     // Runs on the GUI thread once ListPage has returned: joins and restores the selectors.
@@ -74,6 +84,4 @@ private:
     // An OpenPort of the window's own is under way: its warning box must not let a switch or a
     // listing start on the same link.
     bool m_portOpening = false;
-
-    static const MessageMapEntry messageMap[];
 };

@@ -1,8 +1,7 @@
-// The program's icons, carried in the binary.
+// The program's icon, carried in the binary.
 #pragma once
 
-#include "platform/dialog/icon.h"
+#include <QIcon>
 
-// The icon with resource id `id` (both its images), null when there is none. The icon is
-// shared and lives until the program ends.
-HICON LoadIconResource(int id);
+// The camera icon at 32x32 and 16x16 pixels.
+QIcon ProgramIcon();

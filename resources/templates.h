@@ -1,7 +1,10 @@
-// The program's dialog templates.
+// The layouts of the program's two dialogs, with their controls' ids as data.
 #pragma once
 
 #include "platform/dialog/dialog_template.h"
 
-// The template with resource id `id`, null when there is none.
-const platform::DialogTemplate* FindDialogTemplate(int id);
+// List, lines, selectors COM1 to COM4, labels "COM 1" to "COM 4", status, page, the "Page" and
+// "Port" frames.
+extern const DialogTemplate kMainTemplate;
+// Name and version, OK, the icon, then the notice lines and paragraphs.
+extern const DialogTemplate kAboutTemplate;

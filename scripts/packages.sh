@@ -19,3 +19,6 @@ ensure_packages() {
 
 # What building and running the tool needs.
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev libgtest-dev googletest)
+# What the real-display check of the window needs: an X server, a window manager, real input
+# and xprop.
+DISPLAY_CHECK_PACKAGES=(xvfb openbox xdotool x11-utils)

@@ -3,8 +3,6 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <cstdint>
-#include <cstdlib>
-#include <limits>
 
 namespace platform {
 
@@ -13,26 +11,18 @@ std::optional<BaseUnits> g_override;
 }
 
 int MulDiv(int a, int b, int c) {
-    if (c == 0) {
-        return -1;
-    }
-    const std::int64_t product = static_cast<std::int64_t>(a) * b;
-    const std::int64_t half = std::llabs(c) / 2;
-    // Round half away from zero, whatever the signs.
-    const std::int64_t rounded = (product < 0) != (c < 0) ? (product - (c < 0 ? -half : half)) / c
-                                                          : (product + (c < 0 ? -half : half)) / c;
-    if (rounded > std::numeric_limits<int>::max() || rounded < std::numeric_limits<int>::min()) {
-        return -1;
-    }
-    return static_cast<int>(rounded);
+    return static_cast<int>((static_cast<std::int64_t>(a) * b + c / 2) / c);
 }
 
-PixelRect DialogUnitsToPixels(int x, int y, int cx, int cy, BaseUnits base) {
+QRect DialogUnitsToPixels(int x, int y, int cx, int cy, BaseUnits base) {
     return {MulDiv(x, base.x, 4), MulDiv(y, base.y, 8), MulDiv(cx, base.x, 4),
             MulDiv(cy, base.y, 8)};
 }
 
 BaseUnits BaseUnitsOf(const QFont& font) {
+    if (g_override) {
+        return *g_override;
+    }
     const QFontMetrics metrics(font);
     const int total = metrics.horizontalAdvance(
         QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
@@ -41,10 +31,6 @@ BaseUnits BaseUnitsOf(const QFont& font) {
 
 void OverrideBaseUnits(std::optional<BaseUnits> base) {
     g_override = base;
-}
-
-std::optional<BaseUnits> BaseUnitsOverride() {
-    return g_override;
 }
 
 }  // namespace platform

@@ -10,12 +10,17 @@ namespace platform {
 
 namespace {
 
-enum class CallState { Pending, Running, Done, Abandoned };
-
 // One lock and one condition for every call: calls are few, and a refusal must wake them all.
 std::mutex g_lock;
 std::condition_variable g_changed;
 bool g_refused = false;
+
+struct Call {
+    std::function<void()> fn;
+    bool begun = false;
+    bool done = false;
+    bool abandoned = false;  // its waiter has gone: what `fn` refers to may be gone too
+};
 
 }  // namespace
 
@@ -28,43 +33,36 @@ bool RunOnGuiThread(std::function<void()> fn) {
         fn();
         return true;
     }
-    auto state = std::make_shared<CallState>(CallState::Pending);
+    auto call = std::make_shared<Call>(Call{std::move(fn)});
     {
         std::lock_guard<std::mutex> guard(g_lock);
         if (g_refused) {
             return false;
         }
     }
-    // `fn` lives in the posted call, not on this thread's stack, so an abandoned call that the
-    // GUI thread meets later has nothing dangling to reach.
     QMetaObject::invokeMethod(
         app,
-        [state, fn = std::move(fn)] {
+        [call] {
             {
                 std::lock_guard<std::mutex> guard(g_lock);
-                if (*state != CallState::Pending) {
+                if (call->abandoned) {
                     return;
                 }
-                *state = CallState::Running;
+                call->begun = true;
             }
-            fn();
+            call->fn();
             {
                 std::lock_guard<std::mutex> guard(g_lock);
-                *state = CallState::Done;
+                call->done = true;
             }
             g_changed.notify_all();
         },
         Qt::QueuedConnection);
 
     std::unique_lock<std::mutex> lock(g_lock);
-    g_changed.wait(lock, [&] {
-        return *state == CallState::Done || (g_refused && *state == CallState::Pending);
-    });
-    if (*state == CallState::Done) {
-        return true;
-    }
-    *state = CallState::Abandoned;
-    return false;
+    g_changed.wait(lock, [&] { return call->done || g_refused; });
+    call->abandoned = !call->begun;
+    return call->begun;
 }
 
 void RefuseGuiCalls() {

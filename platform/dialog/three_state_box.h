@@ -8,10 +8,14 @@ namespace platform {
 
 class ThreeStateCheckBox : public QCheckBox {
 public:
-    using QCheckBox::QCheckBox;
+    explicit ThreeStateCheckBox(QWidget* parent) : QCheckBox(parent) { setTristate(true); }
 
 protected:
-    void nextCheckState() override;
+    void nextCheckState() override {
+        setCheckState(checkState() == Qt::Unchecked ? Qt::Checked
+                      : checkState() == Qt::Checked ? Qt::PartiallyChecked
+                                                    : Qt::Unchecked);
+    }
 };
 
 }  // namespace platform

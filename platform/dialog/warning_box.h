@@ -2,7 +2,10 @@
 // shown on the GUI thread whatever thread raised it; the raising thread waits until it closes.
 #pragma once
 
+#include <QMessageBox>
+#include <QPointer>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "serial/warning_sink.h"
@@ -11,21 +14,26 @@ namespace platform {
 
 class QtWarningSink : public IWarningSink {
 public:
-    QtWarningSink();
+    // The boxes stay above `window` (null: no window) without blocking it.
+    explicit QtWarningSink(QWidget* window = nullptr);
     ~QtWarningSink() override;
 
     void ShowWarning(const std::string& title, const std::string& text) override;
 
-    // Closes every open box and makes later warnings return at once (written to stderr
-    // instead, so none is lost). Called on the GUI thread by the window's close path.
+    // Closes every open box; later warnings go to stderr instead, so none is lost. The close
+    // path calls it (on the GUI thread) after RefuseGuiCalls, which releases the raisers.
     void Shutdown();
-    bool IsShutDown() const;
-
-    struct State;
 
 private:
-    // Shared with the boxes posted to the GUI thread, which may run after the sink is gone.
-    std::shared_ptr<State> m_state;
+    // GUI thread only; shared with the boxes, which may outlive the sink.
+    struct State {
+        bool shutDown = false;
+        QPointer<QWidget> window;
+        std::set<QMessageBox*> open;
+    };
+    static void RunBox(State& state, const std::string& title, const std::string& text);
+
+    std::shared_ptr<State> m_state = std::make_shared<State>();
 };
 
 }  // namespace platform

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QTimer>
-
 #include "platform/dialog/dialog_units.h"
 
 namespace {
@@ -32,31 +29,26 @@ const testing::Environment* const g_environment =
 
 }  // namespace
 
-QWidget* FindVisibleWindow(const QString& title) {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->isVisible() && widget->windowTitle() == title) {
-            return widget;
-        }
-    }
-    return nullptr;
+void Click(QWidget& window, QPoint at, Qt::MouseButton button) {
+    QTest::mouseClick(window.windowHandle(), button, Qt::NoModifier, at);
 }
 
-bool WhileRunning(const std::function<void()>& action, const std::function<void()>& whileRunning) {
-    bool ran = false;
-    bool actionReturned = false;
-    // A timer of this frame: destroyed on return, it cannot fire later.
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (!actionReturned) {
-            ran = true;
-            whileRunning();
-        }
-    });
-    timer.start(0);
-    action();
-    actionReturned = true;
-    return ran;
+void Key(QWidget& window, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    QTest::keyClick(window.windowHandle(), key, modifiers);
+}
+
+void Activate(QWidget& window) {
+    window.activateWindow();
+    ProcessEventsUntil([&] { return window.isActiveWindow(); });
+}
+
+void TypePage(QWidget& window, const char* text) {
+    Click(window, kPage.center());
+    QTest::keyClick(window.windowHandle(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window.windowHandle(), Qt::Key_Backspace);
+    for (const char* c = text; *c; ++c) {
+        QTest::keyClick(window.windowHandle(), *c);
+    }
 }
 
 void ProcessEventsUntil(const std::function<bool()>& done) {
@@ -65,21 +57,7 @@ void ProcessEventsUntil(const std::function<bool()>& done) {
     }
 }
 
-BoxWatcher::BoxWatcher(std::function<void(QMessageBox*)> act) : m_act(std::move(act)) {
-    qApp->installEventFilter(this);
-}
-
-BoxWatcher::~BoxWatcher() {
-    qApp->removeEventFilter(this);
-}
-
-bool BoxWatcher::eventFilter(QObject* watched, QEvent* event) {
-    auto* box = qobject_cast<QMessageBox*>(watched);
-    if (box && event->type() == QEvent::Show) {
-        ++m_seen;
-        if (m_act) {
-            QTimer::singleShot(0, box, [this, box] { m_act(box); });
-        }
-    }
-    return false;
+void ClickOk(QMessageBox* box) {
+    QAbstractButton* ok = box->button(QMessageBox::Ok);
+    Click(*box, ok->mapTo(box, ok->rect().center()));
 }

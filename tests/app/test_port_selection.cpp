@@ -1,20 +1,19 @@
-// Which ports the window offers and which one it uses: the probing at start, the selectors, and
-// the labels' tooltips that say why a port is not offered. Every port is a pseudo-terminal or a
-// path that does not exist.
+// Which ports the window offers and which one it uses: the probing at start, the selectors as a
+// mouse and keyboard user works them, and the tooltips that say why a port is not offered.
+// Every port is a pseudo-terminal or a path that does not exist.
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <QTest>
+#include <QToolTip>
 #include <cerrno>
 #include <memory>
 
 #include "app/gui_support.h"
 #include "app/port_tooltip.h"
 #include "platform/port_faults.h"
-#include "resources/resource.h"
 #include "support/pty_pair.h"
 
 namespace {
@@ -63,25 +62,19 @@ protected:
         mappings[n - 1] = std::make_unique<PortMapping>(n, ptys[n - 1]->DevicePath());
     }
     const std::string& Pty(int n) const { return ptys[n - 1]->DevicePath(); }
-    std::unique_ptr<OpenDlg> Open() {
-        auto dlg = std::make_unique<OpenDlg>();
-        EXPECT_TRUE(dlg->Create());
-        return dlg;
-    }
-    static void ExpectSelectors(OpenDlg& dlg, std::array<int, 4> checks,
+    static void ExpectSelectors(OpenDlg& dlg, std::array<Qt::CheckState, 4> checks,
                                 std::array<bool, 4> enabled) {
-        const CButton* boxes[4] = {&dlg.m_port1, &dlg.m_port2, &dlg.m_port3, &dlg.m_port4};
-        for (int i = 0; i < 4; ++i) {
-            EXPECT_EQ(boxes[i]->GetCheck(), checks[i]) << "COM" << i + 1 << " check";
-            EXPECT_EQ(boxes[i]->IsWindowEnabled(), enabled[i]) << "COM" << i + 1 << " enabled";
+        for (int n = 1; n <= 4; ++n) {
+            EXPECT_EQ(dlg.Selector(n).checkState(), checks[n - 1]) << "COM" << n << " check";
+            EXPECT_EQ(dlg.Selector(n).isEnabled(), enabled[n - 1]) << "COM" << n << " enabled";
         }
     }
-    static void Click(OpenDlg& dlg, int id) {
-        QTest::mouseClick(dlg.GetDlgItem(id), Qt::LeftButton);
-    }
-    std::string ToolTip(OpenDlg& dlg, int port) {
-        QWidget* label = dlg.GetTemplateItem(static_cast<std::size_t>(5 + port));
-        return label->toolTip().toStdString();
+    // The reason is on the label and on the selector, for the mouse and for a screen reader.
+    static std::string ToolTip(OpenDlg& dlg, int port) {
+        const QString text = dlg.m_portLabels[port - 1].toolTip();
+        EXPECT_EQ(dlg.Selector(port).toolTip(), text);
+        EXPECT_EQ(dlg.Selector(port).accessibleDescription(), text);
+        return text.toStdString();
     }
     std::string Busy(int port) {
         return "COM" + std::to_string(port) + ": " + Pty(port) +
@@ -93,10 +86,12 @@ protected:
     std::unique_ptr<PortMapping> mappings[4];
 };
 
+constexpr Qt::CheckState U = Qt::Unchecked, C = Qt::Checked, I = Qt::PartiallyChecked;
+
 struct Probing {
     const char* name;
     std::vector<int> ptys;  // the ports that open
-    std::array<int, 4> checks;
+    std::array<Qt::CheckState, 4> checks;
     std::array<bool, 4> enabled;
     int current;
     unsigned opens;  // the four probes, and the re-open of the current port if any
@@ -109,99 +104,81 @@ TEST_P(Probe, LowestOpenPortIsCheckedAndHeld) {
     for (int n : want.ptys) {
         MapToPty(n);
     }
-    auto dlg = Open();
-    ExpectSelectors(*dlg, want.checks, want.enabled);
-    EXPECT_EQ(dlg->m_currentPort, want.current);
+    OpenDlg dlg;
+    ExpectSelectors(dlg, want.checks, want.enabled);
+    EXPECT_EQ(dlg.m_currentPort, want.current);
     EXPECT_EQ(platform::PortCallCount(platform::PortCall::Open), want.opens);
-    EXPECT_EQ(dlg->m_link.IsPortOpen(), want.current != 0);
+    EXPECT_EQ(dlg.m_link.IsPortOpen(), want.current != 0);
     for (int n : want.ptys) {
         EXPECT_EQ(Held(Pty(n)), n == want.current) << "COM" << n;
-        EXPECT_EQ(ToolTip(*dlg, n), "COM" + std::to_string(n) + ": " + Pty(n));
+        EXPECT_EQ(ToolTip(dlg, n), "COM" + std::to_string(n) + ": " + Pty(n));
     }
-    EXPECT_EQ(dlg->GetDlgItemText(IDC_PAGE), "0");
+    EXPECT_EQ(dlg.m_page.text(), "0");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, Probe,
-    testing::Values(Probing{"All", {1, 2, 3, 4}, {1, 0, 0, 0}, {true, true, true, true}, 1, 5},
-                    Probing{"OnlyCom3", {3}, {0, 0, 1, 0}, {false, false, true, false}, 3, 5},
+    testing::Values(Probing{"All", {1, 2, 3, 4}, {C, U, U, U}, {true, true, true, true}, 1, 5},
+                    Probing{"OnlyCom3", {3}, {U, U, C, U}, {false, false, true, false}, 3, 5},
                     // COM2 is opened again after the COM1 probe has failed.
-                    Probing{"Com4AndCom2", {4, 2}, {0, 1, 0, 0}, {false, true, false, true}, 2, 5},
-                    Probing{"None", {}, {0, 0, 0, 0}, {false, false, false, false}, 0, 4}),
+                    Probing{"Com4AndCom2", {4, 2}, {U, C, U, U}, {false, true, false, true}, 2, 5},
+                    Probing{"None", {}, {U, U, U, U}, {false, false, false, false}, 0, 4}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(PortSelection, SwitchingToCom4FailsThenSucceeds) {
+TEST_F(PortSelection, ASelectorCyclesThroughThreeStatesUntilItsPortOpens) {
     MapToPty(1);
     MapToPty(4);
-    auto dlg = Open();
-    // Failing: only the click's own state changes, the link is left with no port, and the
-    // tooltip says why.
-    platform::InjectPortFault(platform::PortCall::Open, EBUSY);
-    Click(*dlg, IDC_PORT4);
-    ExpectSelectors(*dlg, {1, 0, 0, 1}, {true, false, false, true});
-    EXPECT_EQ(dlg->m_currentPort, 1);
-    EXPECT_FALSE(dlg->m_link.IsPortOpen());
-    EXPECT_FALSE(Held(Pty(1)));
-    EXPECT_EQ(ToolTip(*dlg, 4), Busy(4));
-
-    // Clicked again (checked goes to indeterminate), now succeeding: COM4 alone is checked.
-    Click(*dlg, IDC_PORT4);
-    ExpectSelectors(*dlg, {0, 0, 0, 1}, {true, false, false, true});
-    EXPECT_EQ(dlg->m_currentPort, 4);
-    EXPECT_TRUE(Held(Pty(4)));
-    EXPECT_FALSE(Held(Pty(1)));
-    EXPECT_EQ(ToolTip(*dlg, 4), "COM4: " + Pty(4));
-}
-
-TEST_F(PortSelection, ClickingTheCheckedSelectorReopensItsPort) {
-    MapToPty(1);
-    MapToPty(2);
-    auto dlg = Open();
-    // The open fails: the box shows the click's indeterminate state, nothing else changes.
-    platform::InjectPortFault(platform::PortCall::Open, ENOENT);
-    Click(*dlg, IDC_PORT1);
-    ExpectSelectors(*dlg, {2, 0, 0, 0}, {true, true, false, false});
-    EXPECT_EQ(dlg->m_currentPort, 1);
-    EXPECT_FALSE(Held(Pty(1)));
-    // Clicked again (indeterminate goes to unchecked) with the open succeeding: checked again.
-    platform::ResetPortFaults();
-    Click(*dlg, IDC_PORT1);
-    ExpectSelectors(*dlg, {1, 0, 0, 0}, {true, true, false, false});
-    EXPECT_EQ(platform::PortCallCount(platform::PortCall::Open), 1u);
-    EXPECT_TRUE(Held(Pty(1)));
-}
-
-TEST_F(PortSelection, APortHeldByAnotherProgramIsOfferedOnceItLetsGo) {
-    MapToPty(2);
-    MapToPty(3);
-    // The other program's own open and lock.
-    const int other = open(Pty(2).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    ASSERT_GE(other, 0) << std::strerror(errno);
-    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0) << std::strerror(errno);
-    {
-        auto dlg = Open();
-        ExpectSelectors(*dlg, {0, 0, 1, 0}, {false, false, true, false});
-        EXPECT_EQ(ToolTip(*dlg, 2), Busy(2));
+    OpenDlg dlg;
+    // Three clicks on COM4 and three presses of Space, each open failing: only the selector's
+    // own state moves, unchecked, checked, indeterminate, unchecked; the link is left with no
+    // port and the tooltip says why.
+    platform::InjectPortFault(platform::PortCall::Open, EBUSY, 0, 6);
+    for (Qt::CheckState state : {C, I, U}) {
+        Click(dlg, kSelector[3].center());
+        ExpectSelectors(dlg, {C, U, U, state}, {true, false, false, true});
     }
-    close(other);
-    auto dlg = Open();
-    ExpectSelectors(*dlg, {0, 1, 0, 0}, {false, true, true, false});
-    EXPECT_EQ(dlg->m_currentPort, 2);
-    EXPECT_TRUE(Held(Pty(2)));
+    for (Qt::CheckState state : {C, I, U}) {
+        Key(dlg, Qt::Key_Space);  // the clicks left the focus on COM4
+        ExpectSelectors(dlg, {C, U, U, state}, {true, false, false, true});
+    }
+    EXPECT_EQ(dlg.m_currentPort, 1);
+    EXPECT_FALSE(dlg.m_link.IsPortOpen());
+    EXPECT_FALSE(Held(Pty(1)));
+    EXPECT_EQ(ToolTip(dlg, 4), Busy(4));
+
+    // Now succeeding: COM4 alone is checked and held.
+    Click(dlg, kSelector[3].center());
+    ExpectSelectors(dlg, {U, U, U, C}, {true, false, false, true});
+    EXPECT_EQ(dlg.m_currentPort, 4);
+    EXPECT_TRUE(Held(Pty(4)));
+    EXPECT_EQ(ToolTip(dlg, 4), "COM4: " + Pty(4));
+    // Clicked again while checked: the port is opened again and the box checked again.
+    platform::ResetPortFaults();
+    Click(dlg, kSelector[3].center());
+    ExpectSelectors(dlg, {U, U, U, C}, {true, false, false, true});
+    EXPECT_EQ(platform::PortCallCount(platform::PortCall::Open), 1u);
+    EXPECT_TRUE(Held(Pty(4)));
 }
 
 TEST_F(PortSelection, ANewUserWithOneDeviceSeesWhyTheOthersAreNotOffered) {
     MapToPty(2);
-    auto dlg = Open();
-    ExpectSelectors(*dlg, {0, 1, 0, 0}, {false, true, false, false});
+    OpenDlg dlg;
+    ExpectSelectors(dlg, {U, C, U, U}, {false, true, false, false});
+    const auto why = [](int n) {
+        return "COM" + std::to_string(n) + ": /nonexistent/vexlarin-com" + std::to_string(n) +
+               "\nNot available: No such file or directory";
+    };
     for (int n : {1, 3, 4}) {
-        EXPECT_EQ(ToolTip(*dlg, n), "COM" + std::to_string(n) + ": /nonexistent/vexlarin-com" +
-                                        std::to_string(n) +
-                                        "\nNot available: No such file or directory");
+        EXPECT_EQ(ToolTip(dlg, n), why(n));
     }
+    // Hovering the "COM 1" label shows it.
+    Activate(dlg);
+    QTest::mouseMove(dlg.windowHandle(), kPortLabel[0].center());
+    ProcessEventsUntil([] { return QToolTip::isVisible(); });
+    EXPECT_EQ(QToolTip::text().toStdString(), why(1));
     // The disabled selectors stay as they are when clicked.
-    Click(*dlg, IDC_PORT1);
-    ExpectSelectors(*dlg, {0, 1, 0, 0}, {false, true, false, false});
+    Click(dlg, kSelector[0].center());
+    ExpectSelectors(dlg, {U, C, U, U}, {false, true, false, false});
 }
 
 TEST_F(PortSelection, APortGivenAsASymlinkOpensAndIsGivenBack) {
@@ -212,10 +189,10 @@ TEST_F(PortSelection, APortGivenAsASymlinkOpensAndIsGivenBack) {
     PortMapping com3(3, link);
     mappings[0].reset();
     {
-        auto dlg = Open();
-        ExpectSelectors(*dlg, {0, 0, 1, 0}, {false, false, true, false});
+        OpenDlg dlg;
+        ExpectSelectors(dlg, {U, U, C, U}, {false, false, true, false});
         EXPECT_TRUE(Held(Pty(1)));
-        EXPECT_EQ(ToolTip(*dlg, 3), "COM3: " + link);
+        EXPECT_EQ(ToolTip(dlg, 3), "COM3: " + link);
     }
     EXPECT_FALSE(Held(Pty(1)));
     unlink(link.c_str());

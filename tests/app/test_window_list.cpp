@@ -2,36 +2,20 @@
 // what the window shows and when, what the file gets, and closing the window while it runs.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QLineEdit>
-#include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
 
 #include "app/gui_support.h"
 #include "platform/port_faults.h"
-#include "resources/resource.h"
 #include "support/listing_fixture.h"
 
 namespace {
 
 // One ping, then per line a four-exchange handshake and three exchanges for each of 16 bytes.
 constexpr int kPerLine = 4 + 3 * 16;
-
-// Counts how often a widget was enabled or disabled.
-class EnableCounter : public QObject {
-public:
-    explicit EnableCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int changes = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        changes += event->type() == QEvent::EnabledChange;
-        return false;
-    }
-};
+constexpr int kPage = 1 + kPerLine * 16;
 
 using Enabled = std::array<bool, 4>;  // COM1 to COM4
 
@@ -56,43 +40,37 @@ protected:
         std::filesystem::current_path(m_oldDirectory);
     }
 
-    // The camera on COM1, the other ports missing, and the window (open and recording each
-    // status unless `create` is false, for a test that runs it modally).
-    void Start(const std::vector<std::string>& cameraOptions, bool create = true) {
+    // The camera on COM1, the other ports missing, and the window, recording each status.
+    void Start(const std::vector<std::string>& cameraOptions) {
         camera = std::make_unique<SimulatedCamera>(dir / "camsim.log", cameraOptions);
         com1 = std::make_unique<PortMapping>(1, camera->DevicePath());
         dlg = std::make_unique<OpenDlg>();
-        if (!create) {
-            return;
-        }
-        ASSERT_TRUE(dlg->Create());
         ASSERT_EQ(dlg->m_currentPort, 1);
-        auto* status = qobject_cast<QLineEdit*>(dlg->GetDlgItem(IDC_STATUS));
-        QObject::connect(status, &QLineEdit::textChanged, status, [this](const QString& text) {
+        QObject::connect(&dlg->m_status, &QLineEdit::textChanged, [this](const QString& text) {
             shown.push_back({text.toStdString(), camera->Exchanges(), Selectors(),
-                             dlg->m_listButton.IsWindowEnabled()});
+                             dlg->m_listButton.isEnabled()});
             if (onStatus) {
                 onStatus(text.toStdString());
             }
         });
     }
     Enabled Selectors() const {
-        return {dlg->m_port1.IsWindowEnabled(), dlg->m_port2.IsWindowEnabled(),
-                dlg->m_port3.IsWindowEnabled(), dlg->m_port4.IsWindowEnabled()};
+        return {dlg->Selector(1).isEnabled(), dlg->Selector(2).isEnabled(),
+                dlg->Selector(3).isEnabled(), dlg->Selector(4).isEnabled()};
     }
     // Each selector back to the state the probing gave it: only COM1 offered, and checked.
-    void ExpectSelectorsAsAtStart() const {
+    void ExpectSelectorsAsAtStart() {
         EXPECT_EQ(Selectors(), (Enabled{true, false, false, false}));
-        EXPECT_EQ(dlg->m_port1.GetCheck(), 1);
+        EXPECT_EQ(dlg->Selector(1).checkState(), Qt::Checked);
     }
-    void PressList() { QTest::mouseClick(dlg->GetDlgItem(IDOK), Qt::LeftButton); }
+    void PressList() { Click(*dlg, kListButton.center()); }
     void WaitForTheListingToEnd() {
         ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
     }
     std::vector<std::string> Lines() const {
         std::vector<std::string> lines;
-        for (int i = 0; i < dlg->m_lines.GetCount(); ++i) {
-            lines.push_back(dlg->m_lines.GetText(i));
+        for (int i = 0; i < dlg->m_lines.count(); ++i) {
+            lines.push_back(dlg->m_lines.item(i)->text().toStdString());
         }
         return lines;
     }
@@ -115,20 +93,19 @@ protected:
 TEST_F(WindowList, ACompleteListingShowsEachStatusBeforeItsLineAndAppendsOneBlock) {
     Start({});
     std::ofstream(dir / "Vexlarin.txt", std::ios::binary) << "an earlier block\r\n";
-    dlg->m_lines.AddString("a line from before");
-    dlg->SetDlgItemText(IDC_PAGE, "3");
+    TypePage(*dlg, "3");
     platform::ResetPortFaults();  // count only the command's own opens
 
-    QTest::keyClick(dlg->GetDlgItem(IDC_PAGE), Qt::Key_Return);
+    Key(*dlg, Qt::Key_Return);
     ASSERT_TRUE(dlg->m_commandThread.joinable());
     const Enabled none{false, false, false, false};
     EXPECT_EQ(Selectors(), none);
     // While it runs (the thread is still waiting for this thread to read the page field), a
-    // second press and a selector command that gets through anyway are both ignored.
-    EXPECT_TRUE(dlg->m_listButton.IsWindowEnabled());
+    // second press and a click on a selector are both ignored.
+    EXPECT_TRUE(dlg->m_listButton.isEnabled());
     PressList();
-    QTest::keyClick(dlg->GetDlgItem(IDC_PAGE), Qt::Key_Return);
-    dlg->SendCommand(IDC_PORT1);
+    Key(*dlg, Qt::Key_Return);
+    Click(*dlg, kSelector[0].center());
     WaitForTheListingToEnd();
 
     ASSERT_EQ(shown.size(), 17u);
@@ -140,49 +117,54 @@ TEST_F(WindowList, ACompleteListingShowsEachStatusBeforeItsLineAndAppendsOneBloc
         EXPECT_FALSE(shown[line].listEnabled);
     }
     EXPECT_EQ(shown[16].text, kAdded);
-    EXPECT_EQ(camera->Exchanges(), 1 + kPerLine * 16);
+    EXPECT_EQ(camera->Exchanges(), kPage);
     EXPECT_EQ(Lines(), PageLines(3));
     // The earlier block kept, then the header, the 16 lines and the closing empty line.
-    const auto expectBlock = [](const std::vector<std::string>& file, std::size_t at) {
-        ASSERT_GE(file.size(), at + 18);
-        // The date's own format is checked where it is made, with fixed times.
-        EXPECT_TRUE(file[at].ends_with("   Page = 3")) << file[at];
-        EXPECT_EQ(std::vector<std::string>(file.begin() + at + 1, file.begin() + at + 17),
-                  PageLines(3));
-        EXPECT_EQ(file[at + 17], "");
-    };
-    std::vector<std::string> file = FileLines();
-    ASSERT_EQ(file.size(), 19u);
-    EXPECT_EQ(file[0], "an earlier block");
-    expectBlock(file, 1);
+    const std::string earlier = "an earlier block\r\n";
+    std::string file = ReadFileText(dir / "Vexlarin.txt");
+    ASSERT_TRUE(file.starts_with(earlier));
+    ExpectBlock(file.substr(earlier.size()), '3', PageLines(3));
     // Only the closing re-open touched the port; the link is open on COM1 again.
     EXPECT_EQ(platform::PortCallCount(platform::PortCall::Open), 1u);
     EXPECT_TRUE(dlg->m_link.IsPortOpen());
     EXPECT_EQ(dlg->m_currentPort, 1);
     ExpectSelectorsAsAtStart();
-    EXPECT_TRUE(dlg->m_listButton.IsWindowEnabled());
-    EXPECT_EQ(dlg->m_status.GetWindowText(), kAdded);
+    EXPECT_TRUE(dlg->m_listButton.isEnabled());
+    EXPECT_EQ(dlg->m_status.text().toStdString(), kAdded);
 
-    // The next press after the end runs a second listing, appended after the first.
+    // The next press after the end runs a second listing, appended after the first, and the
+    // list shows only its lines.
     PressList();
     WaitForTheListingToEnd();
-    EXPECT_EQ(camera->Exchanges(), 2 * (1 + kPerLine * 16));
-    file = FileLines();
-    ASSERT_EQ(file.size(), 37u);
-    expectBlock(file, 19);
+    EXPECT_EQ(camera->Exchanges(), 2 * kPage);
+    const std::string first = file;
+    file = ReadFileText(dir / "Vexlarin.txt");
+    ASSERT_TRUE(file.starts_with(first));
+    ExpectBlock(file.substr(first.size()), '3', PageLines(3));
+    EXPECT_EQ(Lines(), PageLines(3));
 }
 
-TEST_F(WindowList, ASilentCameraGivesOneWarningAndChangesNothing) {
-    Start({"--silent-after", "0"});
-    dlg->m_lines.AddString("a line from before");
-    dlg->m_status.SetWindowText("status from before");
-    EnableCounter listButton(dlg->GetDlgItem(IDOK));
+TEST_F(WindowList, ACameraThatFallsSilentGivesOneWarningAndChangesNothing) {
+    // A complete listing, then silence from the next ping on.
+    Start({"--silent-after", std::to_string(kPage)});
+    PressList();
+    WaitForTheListingToEnd();
+    const std::string before = ReadFileText(dir / "Vexlarin.txt");
     Enabled whileBoxOpen{true, true, true, true};
+    bool listEnabledWhileBoxOpen = false;
     BoxWatcher boxes([&](QMessageBox* box) {
+        EXPECT_EQ(box->windowTitle(), "Application Error");
         EXPECT_EQ(box->text().toStdString(), kTimeOutWarning);
+        EXPECT_EQ(box->icon(), QMessageBox::Critical);
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        // Above the window without blocking it, and it has the keyboard.
+        EXPECT_EQ(box->parentWidget(), dlg.get());
+        EXPECT_EQ(box->windowModality(), Qt::NonModal);
+        ProcessEventsUntil([&] { return box->isActiveWindow(); });
         whileBoxOpen = Selectors();
-        PressList();  // ignored from inside the box too
-        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        listEnabledWhileBoxOpen = dlg->m_listButton.isEnabled();  // only lines disable it
+        PressList();                                              // ignored from inside the box too
+        Key(*box, Qt::Key_Escape);
     });
 
     PressList();
@@ -190,14 +172,15 @@ TEST_F(WindowList, ASilentCameraGivesOneWarningAndChangesNothing) {
 
     EXPECT_EQ(boxes.Seen(), 1);
     EXPECT_EQ(whileBoxOpen, (Enabled{false, false, false, false}));
-    EXPECT_EQ(camera->Exchanges(), 1);
-    EXPECT_FALSE(std::filesystem::exists(dir / "Vexlarin.txt"));
-    EXPECT_EQ(Lines(), std::vector<std::string>{"a line from before"});
-    EXPECT_EQ(dlg->m_status.GetWindowText(), "status from before");
-    EXPECT_EQ(listButton.changes, 0);
-    EXPECT_TRUE(dlg->m_listButton.IsWindowEnabled());
+    EXPECT_EQ(camera->Exchanges(), kPage + 1);
+    EXPECT_EQ(ReadFileText(dir / "Vexlarin.txt"), before);
+    EXPECT_EQ(Lines(), PageLines(0));
+    EXPECT_EQ(dlg->m_status.text().toStdString(), kAdded);
+    EXPECT_TRUE(listEnabledWhileBoxOpen);
+    EXPECT_TRUE(dlg->m_listButton.isEnabled());
     EXPECT_TRUE(dlg->m_link.IsPortOpen());
     ExpectSelectorsAsAtStart();
+    EXPECT_TRUE(dlg->isVisible());
 }
 
 TEST_F(WindowList, ClosingTheWindowMidListingCancelsItAndKeepsWhatWasWritten) {
@@ -206,15 +189,15 @@ TEST_F(WindowList, ClosingTheWindowMidListingCancelsItAndKeepsWhatWasWritten) {
     BoxWatcher boxes;
     onStatus = [this](const std::string& text) {
         if (text == Progress(1)) {
-            QTimer::singleShot(0, dlg->Window(), [this] { dlg->Window()->close(); });
+            QTimer::singleShot(0, dlg.get(), [this] { Key(*dlg, Qt::Key_Escape); });
         }
     };
     PressList();
-    ProcessEventsUntil([this] { return dlg->IsEnded(); });
+    ProcessEventsUntil([this] { return !dlg->isVisible(); });
 
     // The close joined the command thread before it returned.
     EXPECT_FALSE(dlg->m_commandThread.joinable());
-    EXPECT_EQ(dlg->Result(), IDCANCEL);
+    EXPECT_EQ(dlg->result(), QDialog::Rejected);
     const int atClose = camera->Exchanges();
     camera->Stop();
     // At most the command already on the line when the close came; nothing of line 2.
@@ -233,17 +216,16 @@ TEST_F(WindowList, ClosingTheWindowMidListingCancelsItAndKeepsWhatWasWritten) {
 TEST_F(WindowList, ClosingTheWindowWithAWarningOpenEndsTheRunCleanly) {
     // The camera answers the ping, line 0 and ten exchanges of line 1, then falls silent.
     const int answered = 1 + kPerLine + 10;
-    Start({"--silent-after", std::to_string(answered)}, false);
-    BoxWatcher boxes([this](QMessageBox*) { dlg->Window()->close(); });
-    QTimer::singleShot(0, [this] { PressList(); });
-
-    EXPECT_EQ(dlg->DoModal(), IDCANCEL);
+    Start({"--silent-after", std::to_string(answered)});
+    BoxWatcher boxes([this](QMessageBox*) { dlg->windowHandle()->close(); });
+    PressList();
+    ProcessEventsUntil([this] { return !dlg->isVisible(); });
 
     EXPECT_FALSE(dlg->m_commandThread.joinable());
-    EXPECT_EQ(dlg->Window(), nullptr);
-    QApplication::processEvents();
-    EXPECT_EQ(FindVisibleWindow("Application Error"), nullptr);
     EXPECT_EQ(boxes.Seen(), 1);
+    for (QMessageBox* box : dlg->findChildren<QMessageBox*>()) {
+        EXPECT_FALSE(box->isVisible());
+    }
     camera->Stop();
     // The unanswered command and nothing after it.
     EXPECT_EQ(camera->Exchanges(), answered + 1);
