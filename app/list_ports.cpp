@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/open_error.h"
 #include "platform/port_detect.h"
 #include "platform/port_file.h"
 #include "platform/port_map.h"
@@ -18,7 +19,7 @@ int ShowPorts() {
         // Opened and let go at once: the device is neither configured nor written to.
         const bool opens = platform::SerialPort::Open(device.path, error) != nullptr;
         const std::string state =
-            opens ? "opens" : "does not open: " + platform::OpenErrorText(error);
+            opens ? "opens" : "does not open: " + platform::OpenErrorText(error, device.path);
         std::printf("COM%d  %s\n      from %s; %s\n", port, device.path.c_str(),
                     device.origin.c_str(), state.c_str());
     }

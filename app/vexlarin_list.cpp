@@ -15,6 +15,7 @@
 #include "listing/list_command.h"
 #include "listing/memory_image.h"
 #include "platform/last_error.h"
+#include "platform/open_error.h"
 #include "platform/port_file.h"
 #include "platform/serial_port.h"
 #include "platform/standard_streams.h"
@@ -245,7 +246,7 @@ bool Open(CSerialLink& link, int port) {
 
 std::string OpenFailure(const CSerialLink& link, int port) {
     std::string text = "COM" + std::to_string(port) + " (" + link.DevicePath() + "): ";
-    return text + platform::OpenErrorText(link.OpenError());
+    return text + platform::OpenErrorText(link.OpenError(), link.DevicePath());
 }
 
 // Opens the chosen port, or probes COM4 to COM1 and opens the lowest that opened again,

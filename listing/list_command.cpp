@@ -123,12 +123,12 @@ ListResult ListPage(CSerialLink& link, int currentPort, IListView& view,
     }
 
     const bool failedBefore = file.Failed();
-    view.SetStatus((failedBefore ? kNotWritten : kAdded) + fileName);
+    view.SetStatus((failedBefore ? kNotWritten : kAdded) + file.Name());
     file.WriteLine("");
     file.Close();
     if (file.Failed() && !failedBefore) {
         // Only the closing line or the close failed: the status must not claim success.
-        view.SetStatus(kNotWritten + fileName);
+        view.SetStatus(kNotWritten + file.Name());
     }
     ReopenPort(link, currentPort);
     view.EnableListButton(true);

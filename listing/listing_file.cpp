@@ -11,7 +11,7 @@
 #include "platform/regular_file.h"
 
 CListingFile::CListingFile(const std::string& fileName, CSerialLink& link)
-    : m_link(link), m_name(fileName) {
+    : m_link(link), m_name(fileName.substr(fileName.rfind('/') + 1)) {
     std::string reason;
     m_fd = platform::OpenRegularFile(fileName, O_WRONLY | O_APPEND | O_CREAT, reason);
     if (m_fd < 0) {
