@@ -72,6 +72,7 @@ void CVexlarinDlg::OnList() {
         m_selectorsEnabled[port - 1] = PortSelector(port).isEnabled();
         PortSelector(port).setEnabled(false);
     }
+    m_portDevicesEntry->setEnabled(false);
     const int port = m_currentPort;
     try {
         m_commandThread = std::thread([this, port, page = m_page.text().toStdString()] {
@@ -95,6 +96,7 @@ void CVexlarinDlg::OnListDone() {
     for (int port = 1; port <= 4; ++port) {
         PortSelector(port).setEnabled(m_selectorsEnabled[port - 1]);
     }
+    m_portDevicesEntry->setEnabled(true);
     // The command's closing re-open may have found the port gone or back.
     ShowLastOpenOnToolTip();
 }

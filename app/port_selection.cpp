@@ -29,10 +29,19 @@ void CVexlarinDlg::ShowLastOpenOnToolTip() {
     PortSelector(port).setAccessibleDescription(text);
 }
 
+namespace {
+// Shown in the otherwise empty status line when no port opened; short, so that it fits.
+const char* const kNoPortHint = "No port opened: see Port devices...";
+const char* const kNoPortMore =
+    "Port devices... is in the window menu: right-click the window or press Shift+F10.";
+}  // namespace
+
 void CVexlarinDlg::ProbePorts() {
     m_currentPort = 0;
+    // Unchecked too: the probing also runs again once the port devices have changed.
     for (int port = 1; port <= 4; ++port) {
         PortSelector(port).setEnabled(false);
+        PortSelector(port).setCheckState(Qt::Unchecked);
     }
     // Highest first, so that the lowest port that opens is the one left checked.
     for (int port = 4; port >= 1; --port) {
@@ -51,6 +60,14 @@ void CVexlarinDlg::ProbePorts() {
         OpenSelectedPort(m_currentPort);
     }
     m_page.setText("0");
+    if (m_currentPort == 0) {
+        m_status.setText(kNoPortHint);
+        m_status.setCursorPosition(0);
+        m_status.setToolTip(kNoPortMore);
+    } else if (m_status.text() == kNoPortHint) {
+        m_status.clear();
+        m_status.setToolTip({});
+    }
 }
 
 void CVexlarinDlg::SelectPort(int port) {

@@ -6,7 +6,3 @@
 
 // `device` is the path the open tried; `openError` its errno, 0 when the port opened.
 std::string PortToolTip(int port, const std::string& device, int openError);
-
-// The name of the group that owns `device` (its number when the group has no name); empty
-// when the device cannot be looked at.
-std::string DeviceGroupName(const std::string& device);

@@ -5,6 +5,7 @@
 #include <QShortcut>
 
 #include "app/about_box.h"
+#include "app/port_devices_dialog.h"
 #include "platform/dialog/dialog_units.h"
 #include "platform/dialog/gui_call.h"
 #include "resources/icons.h"
@@ -12,7 +13,8 @@
 
 namespace {
 const char* const kAboutEntry = "&About Vexlarin...";
-}
+const char* const kPortDevicesEntry = "&Port devices...";
+}  // namespace
 
 CVexlarinDlg::CVexlarinDlg() {
     platform::AcceptGuiCalls();
@@ -66,6 +68,8 @@ CVexlarinDlg::CVexlarinDlg() {
     m_windowMenu.addAction("&Close", this, &QDialog::reject);
     m_windowMenu.addSeparator();
     m_windowMenu.addAction(kAboutEntry, this, &CVexlarinDlg::OnAbout);
+    m_portDevicesEntry =
+        m_windowMenu.addAction(kPortDevicesEntry, this, &CVexlarinDlg::OnPortDevices);
     // The window manager keeps Alt+Space for its own menu where it has one.
     for (const QKeySequence& keys :
          {QKeySequence(Qt::ALT | Qt::Key_Space), QKeySequence(Qt::Key_Menu),
@@ -112,4 +116,16 @@ void CVexlarinDlg::contextMenuEvent(QContextMenuEvent* event) {
 void CVexlarinDlg::OnAbout() {
     CAboutBox about(this);
     about.exec();
+}
+
+void CVexlarinDlg::OnPortDevices() {
+    // The probing re-opens the port: never under a running listing or an open of the window's
+    // own that waits in its warning box.
+    if (ListRunning() || m_portOpening) {
+        return;
+    }
+    PortDevicesDialog devices(this);
+    if (devices.exec() == QDialog::Accepted && !ListRunning()) {
+        ProbePorts();
+    }
 }

@@ -38,6 +38,8 @@ protected:
     void OnPort4();
     void OnList();
     void OnAbout();
+    // "Port devices...": which device each port stands for; on OK the ports are probed again.
+    void OnPortDevices();
 
     // The warnings' box comes first: the link holds a pointer to it for its whole life.
     platform::QtWarningSink m_warningSink{this};
@@ -56,6 +58,7 @@ protected:
     QGroupBox m_portFrame{this};
 
     QMenu m_windowMenu{this};
+    QAction* m_portDevicesEntry = nullptr;
     std::int32_t m_currentPort = 0;
     CSerialLink m_link{&m_warningSink};
 

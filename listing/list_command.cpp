@@ -9,8 +9,9 @@ namespace {
 constexpr int kPauseMs = 1000;
 constexpr unsigned kLinesPerPage = 16;
 const char* const kFailedLine = "XXXX";
-const char* const kAdded = "Finished - added to Vexlarin.txt";
-const char* const kNotWritten = "Finished - could not write Vexlarin.txt";
+// With the file's name: "Finished - added to Vexlarin.txt".
+const char* const kAdded = "Finished - added to ";
+const char* const kNotWritten = "Finished - could not write ";
 
 bool IsUpperHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
@@ -122,12 +123,12 @@ ListResult ListPage(CSerialLink& link, int currentPort, IListView& view,
     }
 
     const bool failedBefore = file.Failed();
-    view.SetStatus(failedBefore ? kNotWritten : kAdded);
+    view.SetStatus((failedBefore ? kNotWritten : kAdded) + file.Name());
     file.WriteLine("");
     file.Close();
     if (file.Failed() && !failedBefore) {
         // Only the closing line or the close failed: the status must not claim success.
-        view.SetStatus(kNotWritten);
+        view.SetStatus(kNotWritten + file.Name());
     }
     ReopenPort(link, currentPort);
     view.EnableListButton(true);

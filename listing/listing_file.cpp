@@ -8,36 +8,13 @@
 #include <cerrno>
 
 #include "platform/last_error.h"
+#include "platform/regular_file.h"
 
-namespace {
-
-const char* const kNotRegular = "not a regular file";
-
-}  // namespace
-
-CListingFile::CListingFile(const std::string& fileName, CSerialLink& link) : m_link(link) {
-    // O_NONBLOCK: a FIFO in the file's place must not hold the open for good (without a reader
-    // it fails with ENXIO). 0666 so that the user's umask decides, as for any file the user
-    // creates.
-    m_fd = open(fileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (m_fd < 0) {
-        Fail(errno == ENXIO ? kNotRegular : platform::SystemErrorText(errno));
-        return;
-    }
-    // Only a regular file keeps what is appended (a symlink to one is followed by the open);
-    // writes then wait for the disk again.
-    struct stat info {};
+CListingFile::CListingFile(const std::string& fileName, CSerialLink& link)
+    : m_link(link), m_name(fileName.substr(fileName.rfind('/') + 1)) {
     std::string reason;
-    if (fstat(m_fd, &info) != 0) {
-        reason = platform::SystemErrorText(errno);
-    } else if (!S_ISREG(info.st_mode)) {
-        reason = kNotRegular;
-    } else if (fcntl(m_fd, F_SETFL, O_APPEND) != 0) {
-        reason = platform::SystemErrorText(errno);
-    }
-    if (!reason.empty()) {
-        close(m_fd);
-        m_fd = -1;
+    m_fd = platform::OpenRegularFile(fileName, O_WRONLY | O_APPEND | O_CREAT, reason);
+    if (m_fd < 0) {
         Fail(reason);
     }
 }
@@ -101,5 +78,5 @@ bool CListingFile::WriteAll(const char* data, std::size_t length, std::size_t& w
 
 void CListingFile::Fail(const std::string& reason) {
     m_failed = true;
-    m_link.ReportError("Vexlarin.txt", reason.c_str());
+    m_link.ReportError(m_name.c_str(), reason.c_str());
 }

@@ -10,7 +10,8 @@
 class CListingFile {
 public:
     // Opens `fileName` for appending; anything but a regular file (a FIFO, a device) counts as
-    // a failure. A failure is reported once through `link`.
+    // a failure. A failure is reported once through `link`, under the file's name (without
+    // its directory: "Vexlarin.txt").
     CListingFile(const std::string& fileName, CSerialLink& link);
     ~CListingFile();
     CListingFile(const CListingFile&) = delete;
@@ -24,6 +25,8 @@ public:
     void Close();
     // Whether the open, a write or the close failed.
     bool Failed() const { return m_failed; }
+    // The file's name without its directory, as the warnings and status texts give it.
+    const std::string& Name() const { return m_name; }
 
 private:
     // `reason`: the system's text for the error, or what is wrong with the file.
@@ -32,6 +35,7 @@ private:
     bool WriteAll(const char* data, std::size_t length, std::size_t& written);
 
     CSerialLink& m_link;
+    std::string m_name;
     int m_fd = -1;
     bool m_failed = false;
 };

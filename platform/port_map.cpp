@@ -2,18 +2,36 @@
 
 #include <cstdlib>
 
+#include "platform/port_file.h"
+
 namespace platform {
 
+std::string DefaultPortDevice(int port) {
+    return "/dev/ttyS" + std::to_string(port - 1);
+}
+
+PortDevice ResolvePort(int port) {
+    if (port < 1 || port > 4) {
+        return {};
+    }
+    const std::string variable = "VEXLARIN_COM" + std::to_string(port);
+    if (const char* mapped = std::getenv(variable.c_str()); mapped && *mapped) {
+        return {mapped, PortSource::Environment, variable};
+    }
+    // Read at every open: a file changed by the port dialog or by hand counts at once.
+    const PortFile file = ReadPortFile(PortFilePath());
+    if (!file.devices[port - 1].empty()) {
+        return {file.devices[port - 1], PortSource::PortFile,
+                file.path + " line " + std::to_string(file.lineOf[port - 1])};
+    }
+    return {DefaultPortDevice(port), PortSource::Default, "default"};
+}
+
 std::string PortDevicePath(const std::string& portName) {
-    if (portName.size() != 4 || portName.compare(0, 3, "COM") != 0 || portName[3] < '1' ||
-        portName[3] > '4') {
+    if (portName.size() != 4 || portName.compare(0, 3, "COM") != 0) {
         return "";
     }
-    const std::string variable = "VEXLARIN_" + portName;
-    if (const char* mapped = std::getenv(variable.c_str()); mapped && *mapped) {
-        return mapped;
-    }
-    return "/dev/ttyS" + std::to_string(portName[3] - '1');
+    return ResolvePort(portName[3] - '0').path;
 }
 
 }  // namespace platform

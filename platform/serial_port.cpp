@@ -99,10 +99,6 @@ bool BuildPortState(const char* settings, PortState& state) {
     return true;
 }
 
-std::string OpenErrorText(int error) {
-    return error == ENOTTY ? "not a serial device" : SystemErrorText(error);
-}
-
 std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, int& error) {
     error = 0;
     if (TakePortFault(PortCall::Open)) {

@@ -39,10 +39,6 @@ struct PortState {
 // no flow control. False with EINVAL for a text or value it cannot take.
 bool BuildPortState(const char* settings, PortState& state);
 
-// Why a port did not open, in words for the user: the system's text for `error`, but "not a
-// serial device" where the device is no terminal (a file, /dev/null, a FIFO).
-std::string OpenErrorText(int error);
-
 class SerialPort {
 public:
     // Opens `device` for exclusive use: open, flock and TIOCEXCL. Null on failure, with the

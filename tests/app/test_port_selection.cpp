@@ -9,12 +9,17 @@
 
 #include <QToolTip>
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "app/gui_support.h"
+#include "app/port_devices_dialog.h"
 #include "app/port_tooltip.h"
+#include "platform/open_error.h"
 #include "platform/port_faults.h"
 #include "support/pty_pair.h"
+#include "support/simulated_camera.h"
 
 namespace {
 
@@ -48,7 +53,7 @@ TEST(PortToolTipText, NamesTheOwningGroupOrSaysNotASerialDevice) {
     // A group without a name is given by its number.
     ASSERT_EQ(getgrgid(54321), nullptr);
     ASSERT_EQ(chown(device.c_str(), static_cast<uid_t>(-1), 54321), 0);
-    EXPECT_EQ(DeviceGroupName(device), "54321");
+    EXPECT_EQ(platform::DeviceGroupName(device), "54321");
     unlink(device.c_str());
 }
 
@@ -114,6 +119,8 @@ TEST_P(Probe, LowestOpenPortIsCheckedAndHeld) {
         EXPECT_EQ(ToolTip(dlg, n), "COM" + std::to_string(n) + ": " + Pty(n));
     }
     EXPECT_EQ(dlg.m_page.text(), "0");
+    // Nothing else of the start says anything, but when no port opened.
+    EXPECT_EQ(dlg.m_status.text(), want.current ? "" : "No port opened: see Port devices...");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -196,6 +203,55 @@ TEST_F(PortSelection, APortGivenAsASymlinkOpensAndIsGivenBack) {
     }
     EXPECT_FALSE(Held(Pty(1)));
     unlink(link.c_str());
+}
+
+// A user with an adapter that no COM port names yet: the window says where to go; in the port
+// dialog the adapter is among the devices found, picked for COM2 with the keyboard and kept in
+// the port file with the user's other lines; the selectors are probed again at once.
+TEST_F(PortSelection, ADevicePickedInThePortDialogIsWrittenAndProbedAtOnce) {
+    TempDir root;
+    ScopedEnv config("XDG_CONFIG_HOME", root / "config");
+    ScopedEnv sys("VEXLARIN_SYSFS_ROOT", root / "sys");
+    ScopedEnv dev("VEXLARIN_DEV_ROOT", root / "dev");
+    PortMapping com2(2, "");  // left to the port file
+    std::filesystem::create_directories(root / "config/vexlarin");
+    std::ofstream(root / "config/vexlarin/ports") << "COM2=/nonexistent/unplugged\n# mine\n";
+    // The adapter: its tty is the pseudo-terminal of this test.
+    PtyPair adapter;
+    std::filesystem::create_directories(root / "sys/devices/usb1/1-1/1-1:1.0");
+    std::filesystem::create_directories(root / "sys/class/tty/ttyUSB0");
+    std::filesystem::create_directories(root / "dev/serial/by-id");
+    std::ofstream(root / "sys/devices/usb1/1-1/idVendor") << "0403\n";
+    std::ofstream(root / "sys/devices/usb1/1-1/product") << "Bench adapter\n";
+    std::filesystem::create_directory_symlink("../../../devices/usb1/1-1/1-1:1.0",
+                                              root / "sys/class/tty/ttyUSB0/device");
+    std::filesystem::create_symlink(adapter.DevicePath(), root / "dev/ttyUSB0");
+    std::filesystem::create_symlink("../../ttyUSB0", root / "dev/serial/by-id/usb-Bench-if00");
+
+    OpenDlg dlg;
+    ExpectSelectors(dlg, {U, U, U, U}, {false, false, false, false});
+    EXPECT_EQ(dlg.m_status.text(), "No port opened: see Port devices...");
+
+    ShowWatcher<PortDevicesDialog> devices([](PortDevicesDialog* d) {
+        // From COM1's list of devices found to COM2's, whose first device is the adapter.
+        Activate(*d);  // the keyboard is in COM1's list, as when the dialog comes up
+        Key(*d, Qt::Key_Tab);
+        Key(*d, Qt::Key_Tab);
+        Key(*d, Qt::Key_Down);
+        Key(*d, Qt::Key_Return);
+    });
+    Click(dlg, QPoint(400, 150), Qt::RightButton);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    Key(*menu, Qt::Key_P);
+    EXPECT_EQ(devices.Seen(), 1);
+
+    EXPECT_EQ(ReadFileText(root / "config/vexlarin/ports"),
+              "COM2=" + root / "dev/serial/by-id/usb-Bench-if00" + "\n# mine\n");
+    ExpectSelectors(dlg, {U, C, U, U}, {false, true, false, false});
+    EXPECT_EQ(dlg.m_currentPort, 2);
+    EXPECT_TRUE(Held(adapter.DevicePath()));
+    EXPECT_EQ(dlg.m_status.text(), "");
 }
 
 }  // namespace

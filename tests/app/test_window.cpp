@@ -156,10 +156,11 @@ TEST_F(MainWindow, TheWindowMenuOpensOnTheBackgroundAndFromTheKeyboardAndLeadsTo
         Click(*dlg, at, Qt::RightButton);
         ASSERT_NE(OpenMenu(), nullptr);
         const QList<QAction*> items = OpenMenu()->actions();
-        ASSERT_EQ(items.size(), 3);
+        ASSERT_EQ(items.size(), 4);
         EXPECT_EQ(items[0]->text(), "&Close");
         EXPECT_TRUE(items[1]->isSeparator());
         EXPECT_EQ(items[2]->text(), "&About Vexlarin...");
+        EXPECT_EQ(items[3]->text(), "&Port devices...");
         Key(*OpenMenu(), Qt::Key_Escape);
         EXPECT_EQ(OpenMenu(), nullptr);
     }

@@ -62,8 +62,15 @@ TEST_F(VexlarinList, ListsThePageOnTheLowestPortThatOpens) {
 }
 
 TEST_F(VexlarinList, CommandLineAndHelp) {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--port", "5"}, {"--port", "0"}, {"--port"}, {"--page"}, {"--bogus"}, {"1"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--port", "5"},
+                                               {"--port", "0"},
+                                               {"--port"},
+                                               {"--page"},
+                                               {"--bogus"},
+                                               {"1"},
+                                               {"--port=1", "--device=/dev/null"},
+                                               {"--ports", "--page", "1"}}) {
         const ChildOutcome outcome = Run(args);
         EXPECT_EQ(outcome.code, 1) << args[0];
         EXPECT_NE(outcome.err.find("Usage: vexlarin-list"), std::string::npos) << args[0];
@@ -87,7 +94,8 @@ TEST_F(VexlarinList, EachFailureHasItsExitCode) {
         return "COM" + std::to_string(n) + " (" + path + "): No such file or directory";
     };
     const auto refused = [](const std::string& page) {
-        return "vexlarin-list: --page takes one hexadecimal digit, 0 to 9 or A to F, not \"" +
+        return "vexlarin-list: --page takes one hexadecimal digit, 0 to 9 or A to F, or all, "
+               "not \"" +
                page + "\"\n";
     };
     const std::string silent =
@@ -170,6 +178,44 @@ TEST_F(VexlarinList, DiskFillingMidLineKeepsEveryWholeLineBeforeItAndGivesItsOwn
     const std::string after = ReadFileText(file);
     ASSERT_EQ(after.substr(0, cut.size()), cut);
     ExpectBlock(after.substr(cut.size()), '0', PageLines(0));
+}
+
+// The whole memory in one run, from a device given by its path: a block per page in page order
+// in the file asked for, and the bytes as an image that equals the camera's byte for byte.
+TEST_F(VexlarinList, WholeMemoryIntoAFileOfItsOwnAndAnImageEqualToTheCamerasMemory) {
+    std::string memory(4096, '\0');
+    for (std::size_t k = 0; k < memory.size(); ++k) {
+        memory[k] = static_cast<char>((k * 37 + 11) % 256);
+    }
+    std::ofstream(dir / "memory.bin", std::ios::binary) << memory;
+    Plug({"--image", dir / "memory.bin"});
+    const ChildOutcome outcome =
+        Run({"--device", stable, "--page", "all", "--file", "pages.txt", "--image", "read.bin"});
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_EQ(ReadFileText(dir / "read.bin"), memory);
+    EXPECT_EQ(access(file.c_str(), F_OK), -1) << "Vexlarin.txt written";
+
+    std::vector<std::string> lines;
+    ASSERT_TRUE(SplitCrLf(ReadFileText(dir / "pages.txt"), lines));
+    ASSERT_EQ(lines.size(), 16u * 18);
+    const char* const digits = "0123456789ABCDEF";
+    for (int p = 0; p < 16; ++p) {
+        SCOPED_TRACE(p);
+        EXPECT_TRUE(IsHeader(lines[18 * p], digits[p])) << lines[18 * p];
+        for (int r = 0; r < 16; ++r) {
+            std::string line = std::string(1, digits[r]) + "0    ";
+            for (int i = 0; i < 16; ++i) {
+                const auto byte = static_cast<unsigned char>(memory[256 * p + 16 * r + i]);
+                line += {digits[byte / 16], digits[byte % 16], ' '};
+            }
+            EXPECT_EQ(lines[18 * p + 1 + r], line);
+        }
+        EXPECT_EQ(lines[18 * p + 17], "");
+        const std::string progress = std::string("vexlarin-list: page ") + digits[p] + " (" +
+                                     std::to_string(p + 1) + " of 16)\n";
+        EXPECT_NE(outcome.err.find(progress), std::string::npos) << outcome.err;
+    }
+    EXPECT_NE(outcome.err.find("Finished - added to pages.txt\n"), std::string::npos);
 }
 
 TEST_F(VexlarinList, LostOutputIsReportedAndClosedStreamsKeepTheLineClean) {

@@ -1,11 +1,10 @@
 // What the port layer does that an open of a pseudo-terminal cannot show: settings texts it
-// never meets there, and the device each port name stands for (composed, never opened).
+// never meets there.
 #include <gtest/gtest.h>
 
 #include <cerrno>
 
 #include "platform/last_error.h"
-#include "platform/port_map.h"
 #include "platform/serial_port.h"
 #include "support/pty_pair.h"
 
@@ -29,18 +28,6 @@ TEST(BuildPortState, TakesOtherSettingsAndRefusesWhatItCannotTake) {
         platform::SetLastError(0);
         EXPECT_FALSE(platform::BuildPortState(bad, state)) << bad;
         EXPECT_EQ(platform::GetLastError(), EINVAL) << bad;
-    }
-}
-
-TEST(PortDevicePath, MapsCom1To4ThroughTheEnvironmentOrToTheirTtyS) {
-    AllPortsMissing missing;
-    PortMapping com3(3, "/some/where/ttyUSB0");
-    PortMapping com4(4, "");  // an empty variable counts as none
-    EXPECT_EQ(platform::PortDevicePath("COM3"), "/some/where/ttyUSB0");
-    EXPECT_EQ(platform::PortDevicePath("COM1"), "/nonexistent/vexlarin-com1");
-    EXPECT_EQ(platform::PortDevicePath("COM4"), "/dev/ttyS3");
-    for (const char* none : {"COM0", "COM5", "COM12", "COM", "com1", "LPT1", ""}) {
-        EXPECT_EQ(platform::PortDevicePath(none), "") << none;
     }
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/open_error.h"
 #include "platform/port_faults.h"
 #include "support/pty_pair.h"
 #include "support/warning_recorder.h"
@@ -171,7 +172,7 @@ TEST_F(OpenPortTest, PortsThatDoNotOpenGiveFalseSilentlyAndAreRecorded) {
         EXPECT_FALSE(Open(link, 4)) << path;
         EXPECT_EQ(link.OpenError(), ENOTTY) << path;
     }
-    EXPECT_EQ(platform::OpenErrorText(ENOTTY), "not a serial device");
+    EXPECT_EQ(platform::OpenErrorText(ENOTTY, ""), "not a serial device");
     EXPECT_EQ(lseek(fd, 0, SEEK_END), 6);
     close(fd);
     unlink(file);

@@ -33,17 +33,16 @@ void PtyPair::HangUp() {
     }
 }
 
-PortMapping::PortMapping(int n, const std::string& path)
-    : m_variable("VEXLARIN_COM" + std::to_string(n)) {
+ScopedEnv::ScopedEnv(const std::string& variable, const std::string& value) : m_variable(variable) {
     const char* old = std::getenv(m_variable.c_str());
     m_hadOld = old != nullptr;
     if (old) {
         m_old = old;
     }
-    setenv(m_variable.c_str(), path.c_str(), 1);
+    setenv(m_variable.c_str(), value.c_str(), 1);
 }
 
-PortMapping::~PortMapping() {
+ScopedEnv::~ScopedEnv() {
     if (m_hadOld) {
         setenv(m_variable.c_str(), m_old.c_str(), 1);
     } else {

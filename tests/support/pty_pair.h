@@ -21,18 +21,25 @@ private:
     std::string m_device;
 };
 
-// Maps COMn to `path` for the life of the object (VEXLARIN_COMn), restoring the old value.
-class PortMapping {
+// Sets an environment variable for the life of the object, restoring the old value.
+class ScopedEnv {
 public:
-    PortMapping(int n, const std::string& path);
-    ~PortMapping();
-    PortMapping(const PortMapping&) = delete;
-    PortMapping& operator=(const PortMapping&) = delete;
+    ScopedEnv(const std::string& variable, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
     std::string m_variable;
     std::string m_old;
     bool m_hadOld;
+};
+
+// Maps COMn to `path` for the life of the object (VEXLARIN_COMn).
+class PortMapping : public ScopedEnv {
+public:
+    PortMapping(int n, const std::string& path)
+        : ScopedEnv("VEXLARIN_COM" + std::to_string(n), path) {}
 };
 
 // Maps all four ports to paths that do not exist, so that nothing reaches /dev/ttyS*.
