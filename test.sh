@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Vexlarin and runs every test: a plain build and the window on a real X server, then
 # under AddressSanitizer with UndefinedBehaviorSanitizer, then the tests without Qt under
-# ThreadSanitizer.
+# ThreadSanitizer. At the end, how large the tests are beside the code.
 #   ./test.sh           all of them
 #   ./test.sh --quick   the plain build and the real-display check only
 set -euo pipefail
@@ -40,3 +40,4 @@ if [ "${1:-}" != "--quick" ]; then
     fi
 fi
 echo "All test suites passed." >&2
+scripts/test-ratio.sh
