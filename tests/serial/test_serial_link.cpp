@@ -141,7 +141,6 @@ TEST_F(SerialLinkTest, PortIsRaw9600_8N1WhileHeldAndLeftAsItWasAfter) {
     EXPECT_EQ(std::tie(after.c_lflag, after.c_iflag, after.c_oflag, after.c_cflag),
               std::tie(before.c_lflag, before.c_iflag, before.c_oflag, before.c_cflag));
     EXPECT_EQ(OpenAsNobody(m_pty1.DevicePath()), 0);
-    EXPECT_EQ(m_warnings.Count(), 0u);
 }
 
 TEST_F(SerialLinkTest, HeldMissingOrNoTerminalIsRefusedSilently) {
@@ -175,13 +174,12 @@ TEST_F(SerialLinkTest, EachFailingStepGivesOneWarningAndStillPurgesAndWarningsRe
         {PortCall::GetState, "GetCommState()"},       {PortCall::BuildState, "BuildCommDCB()"},
         {PortCall::SetState, "SetCommState()"},       {PortCall::Purge, nullptr}};
     for (const auto& [failing, operation] : steps) {
-        SCOPED_TRACE(static_cast<int>(failing));
         platform::ResetPortFaults();
         platform::InjectPortFault(failing, EIO);
         const std::size_t shown = m_warnings.Count();
         EXPECT_TRUE(Open(m_link, 1));
         EXPECT_EQ(platform::PortCallCount(PortCall::Purge), 1u);
-        ASSERT_EQ(m_warnings.Count(), shown + (operation ? 1 : 0));
+        ASSERT_EQ(m_warnings.Count(), shown + (operation ? 1 : 0)) << static_cast<int>(failing);
         if (operation) {
             EXPECT_EQ(m_warnings.Texts().back(), Warning(operation, "Input/output error"));
             EXPECT_EQ(m_purgesAtBox, 0u);
@@ -209,7 +207,8 @@ TEST_F(SerialLinkTest, StaleBytesPurgedAtStartWaitingBytesStoredBeforeTheCommand
     ASSERT_TRUE(Open(m_link, 1));
     Arrive({0xEE, 0xEE});  // left over from before the thread: never a reply
     StartHeldInWarning(PortCall::Write);
-    Bytes stream(45);  // more than the reply buffer holds
+    ASSERT_TRUE(Access::PortLockFree(m_link));  // the box is up, the port free for the dialog
+    Bytes stream(45);                           // more than the reply buffer holds
     std::iota(stream.begin(), stream.end(), 1);
     Arrive(stream);
     m_link.SendHex("103B04");
@@ -222,6 +221,8 @@ TEST_F(SerialLinkTest, StaleBytesPurgedAtStartWaitingBytesStoredBeforeTheCommand
     std::uint64_t signals = 0;  // an eventfd counts every set
     ASSERT_EQ(read(Access::ByteEvent(m_link)->Fd(), &signals, sizeof signals), 8);
     EXPECT_EQ(signals, 40u);
+    Open(m_link, 0);
+    EXPECT_EQ(platform::PortCallCount(PortCall::Write), 2u);  // the request was taken once
     EXPECT_EQ(m_warnings.Texts(), Texts{Warning("WriteFile()", "Operation not permitted")});
 }
 
@@ -234,9 +235,9 @@ TEST_F(SerialLinkTest, BytesLeftUnreadAreDiscardedByTheNextCommandAndAHangUpIsRe
     m_warnings.Release();
     EXPECT_EQ(ReadBytes(m_pty1.MasterFd(), 3), (Bytes{0x05, 0x80, 0x7F}));
     ASSERT_EQ(write(m_pty1.MasterFd(), "\x06\x80\x7F", 3), 3);
-    while (Access::ReplyCount(m_link) < 3) {
+    for (std::uint64_t signals = 0, more = 0; signals < 3; signals += more) {  // all 3 taken
         ASSERT_TRUE(Access::ByteEvent(m_link)->Wait(kGenerousMs));
-        Access::ByteEvent(m_link)->Reset();
+        ASSERT_EQ(read(Access::ByteEvent(m_link)->Fd(), &more, sizeof more), 8);
     }
     EXPECT_EQ(Access::ReplySnapshot(m_link), (Bytes{0x06, 0x80, 0x7F}));
 
