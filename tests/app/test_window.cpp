@@ -25,23 +25,8 @@
 
 namespace {
 
-// One application for every test, with base units fixed at 6 x 13 so that the layout comes out
-// in pixels worked out by hand: the template's dialog units times 6/4 and 13/8, half up.
-struct QtApp : testing::Environment {
-    void SetUp() override {
-        app = std::make_unique<QApplication>(argc, argv);
-        platform::OverrideBaseUnits(platform::BaseUnits{6, 13});
-    }
-    void TearDown() override { app.reset(); }
-    int argc = 1;
-    char name[12] = "test_window";
-    char* argv[2] = {name, nullptr};
-    std::unique_ptr<QApplication> app;
-};
-const testing::Environment* const g_app = testing::AddGlobalTestEnvironment(new QtApp);
-
 const QRect kList{15, 252, 75, 23}, kLines{15, 8, 300, 229}, kStatus{113, 252, 203, 20};
-const QRect kPage{338, 203, 29, 20}, kPageFrame{330, 171, 53, 65}, kPortFrame{330, 8, 90, 130};
+const QRect kPage{338, 203, 29, 20};
 const QRect kSelector[4]{
     {338, 33, 15, 16}, {338, 59, 12, 16}, {338, 80, 15, 16}, {338, 106, 15, 16}};
 const QRect kLabel[4]{{365, 33, 41, 16}, {365, 59, 41, 16}, {365, 80, 41, 16}, {365, 106, 41, 16}};
@@ -50,8 +35,7 @@ struct Dlg : CVexlarinDlg {
     Dlg() { show(); }
     using CVexlarinDlg::m_commandThread, CVexlarinDlg::m_currentPort, CVexlarinDlg::m_lines,
         CVexlarinDlg::m_link, CVexlarinDlg::m_listButton, CVexlarinDlg::m_page,
-        CVexlarinDlg::m_portLabels, CVexlarinDlg::m_status, CVexlarinDlg::m_pageFrame,
-        CVexlarinDlg::m_portFrame;
+        CVexlarinDlg::m_portLabels, CVexlarinDlg::m_status;
     QCheckBox* const selector[4]{&m_port1, &m_port2, &m_port3, &m_port4};
     // A letter per selector: Checked, Indeterminate or Unchecked; lower case when not offered.
     std::string Selectors() const {
@@ -101,14 +85,18 @@ struct ShowWatcher : QObject {
     int seen = 0;
 };
 
-// Input as a user gives it, through a window's handle.
 class Window : public testing::Test {
 protected:
+    // One application for every test, with base units fixed at 6 x 13 so that the layout comes
+    // out in pixels worked out by hand: the template's dialog units times 6/4 and 13/8, half up.
+    static void SetUpTestSuite() { app = std::make_unique<QApplication>(argc, argv); }
+    static void TearDownTestSuite() { app.reset(); }
+    Window() { platform::OverrideBaseUnits(platform::BaseUnits{6, 13}); }
     ~Window() override {
         platform::ResetPortFaults();
-        platform::OverrideBaseUnits(platform::BaseUnits{6, 13});
         std::filesystem::current_path(home);
     }
+    // Input as a user gives it, through a window's handle.
     static void Click(QWidget& w, QPoint at, Qt::MouseButton b = Qt::LeftButton) {
         QTest::mouseClick(w.windowHandle(), b, {}, at);
     }
@@ -124,18 +112,17 @@ protected:
         ProcessEventsUntil([&] { return w.isActiveWindow(); });
     }
     static QMenu* Menu() { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
-    void MapToPty(int n) {
-        ptys[n - 1] = std::make_unique<PtyPair>();
-        mappings[n - 1] = std::make_unique<PortMapping>(n, ptys[n - 1]->DevicePath());
+    void Map(int n, std::string path = "") {  // to a pseudo-terminal of the test's own
+        path = path.empty() ? (ptys[n - 1] = std::make_unique<PtyPair>())->DevicePath() : path;
+        mappings[n - 1] = std::make_unique<PortMapping>(n, path);
     }
 
-    // A listing's camera on COM1, its file in a fresh directory. Each status is recorded with
-    // the camera's exchanges so far: the command thread waits while the window shows it, so
-    // the count is exact.
+    // A listing's camera on COM1, its file in a fresh directory; each status recorded with the
+    // camera's exchanges so far (exact: the command thread waits while the window shows it).
     void Start(const std::vector<std::string>& options) {
         std::filesystem::current_path(dir.Path());
         camera = std::make_unique<SimulatedCamera>(dir / "camsim.log", options);
-        com1 = std::make_unique<PortMapping>(1, camera->DevicePath());
+        Map(1, camera->DevicePath());
         dlg = std::make_unique<Dlg>();
         QObject::connect(&dlg->m_status, &QLineEdit::textChanged, [this](const QString& text) {
             const bool idle = dlg->m_listButton.isEnabled() || dlg->selector[0]->isEnabled();
@@ -156,32 +143,29 @@ protected:
     std::unique_ptr<SimulatedCamera> camera;
     std::vector<std::string> shown;
     AllPortsMissing missing;
-    std::unique_ptr<PortMapping> com1;
     std::unique_ptr<PtyPair> ptys[4];
     std::unique_ptr<PortMapping> mappings[4];
     std::unique_ptr<Dlg> dlg;
+    static inline int argc = 1;
+    static inline char name[] = "test_window", *argv[] = {name, nullptr};
+    static inline std::unique_ptr<QApplication> app;
 };
 
 // Every port a pseudo-terminal, so that all four selectors take part.
 TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
-    for (int n = 1; n <= 4; ++n) {
-        MapToPty(n);
-    }
+    std::ranges::for_each(std::array{1, 2, 3, 4}, [this](int n) { Map(n); });
     dlg = std::make_unique<Dlg>();
     EXPECT_EQ(dlg->size(), QSize(435, 289));  // 290 x 178 units: 435 x 289.25 pixels
     const std::tuple<QWidget*, QRect, const char*> controls[] = {
         {&dlg->m_listButton, kList, "List"},       {&dlg->m_lines, kLines, "Lines"},
         {&dlg->m_status, kStatus, "Status"},       {&dlg->m_page, kPage, "Page"},
-        {&dlg->m_pageFrame, kPageFrame, "Page"},   {&dlg->m_portFrame, kPortFrame, "Port"},
         {dlg->selector[0], kSelector[0], "COM 1"}, {&dlg->m_portLabels[0], kLabel[0], "COM 1"},
         {dlg->selector[1], kSelector[1], "COM 2"}, {&dlg->m_portLabels[1], kLabel[1], "COM 2"},
         {dlg->selector[2], kSelector[2], "COM 3"}, {&dlg->m_portLabels[2], kLabel[2], "COM 3"},
         {dlg->selector[3], kSelector[3], "COM 4"}, {&dlg->m_portLabels[3], kLabel[3], "COM 4"}};
     for (const auto& [control, pixels, name] : controls) {
-        // A click at its centre reaches it (a frame: just inside its corner; the list: its
-        // viewport), and a screen reader gives its name.
-        const bool frame = qobject_cast<QGroupBox*>(control);
-        QWidget* hit = dlg->childAt(frame ? pixels.topLeft() + QPoint(2, 2) : pixels.center());
+        // A click at its centre reaches it (the list: its viewport); a screen reader names it.
+        QWidget* hit = dlg->childAt(pixels.center());
         EXPECT_TRUE(hit && (hit == control || hit->parentWidget() == control)) << name;
         EXPECT_EQ(control->geometry(), pixels) << name;
         EXPECT_EQ(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name), name);
@@ -272,7 +256,7 @@ TEST_F(Window, InTheMeasuredFontWithNoPortTheStatusSaysWhereToGoAndTheAboutBoxFi
 TEST_F(Window, PortDevicesWritesThePortFileAndProbesThePortsAgain) {
     TempDir root;
     ScopedEnv config("XDG_CONFIG_HOME", root / "config");
-    MapToPty(4);
+    Map(4);
     PortMapping com1(1, ""), com2(2, ""), com3(3, "");  // left to the port file
     PtyPair old, adapter;
     std::filesystem::create_directories(root / "config/vexlarin");
@@ -342,10 +326,9 @@ TEST_F(Window, StatusesLinesAndFileThenOneWarningThenClosingFromTheBox) {
         EXPECT_EQ(box->text().toStdString(),
                   "WARNING:  DV Camera not responding.  Failed with the following error: \n"
                   "TimeOut. Check connection between port and camera.\nPort: 1\n");
-        // Above the window without blocking it, with the keyboard.
+        // Above the window without blocking it.
         EXPECT_EQ(box->parentWidget(), dlg.get());
         EXPECT_EQ(box->windowModality(), Qt::NonModal);
-        ProcessEventsUntil([&] { return box->isActiveWindow(); });
         Click(*dlg, kList.center());  // ignored while the listing runs
         boxes.seen == 1 ? Key(*box, Qt::Key_Escape) : void(dlg->windowHandle()->close());
     });
