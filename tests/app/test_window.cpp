@@ -51,13 +51,6 @@ struct Dlg : CVexlarinDlg {
         EXPECT_EQ(selector[n - 1]->accessibleDescription(), m_portLabels[n - 1].toolTip());
         return m_portLabels[n - 1].toolTip().toStdString();
     }
-    std::vector<std::string> Lines() const {
-        std::vector<std::string> lines;
-        for (int i = 0; i < m_lines.count(); ++i) {
-            lines.push_back(m_lines.item(i)->text().toStdString());
-        }
-        return lines;
-    }
 };
 
 void ProcessEventsUntil(const std::function<bool()>& done) {
@@ -66,13 +59,10 @@ void ProcessEventsUntil(const std::function<bool()>& done) {
     }
 }
 
-// Counts the dialogs of type D that show and runs `act` on each from the event loop (inside
-// the dialog's own loop when it runs modally).
+// Counts the dialogs of type D that show; runs `act` on each from the (dialog's own) event loop.
 template <class D>
 struct ShowWatcher : QObject {
-    explicit ShowWatcher(std::function<void(D*)> act) : act(std::move(act)) {
-        qApp->installEventFilter(this);
-    }
+    explicit ShowWatcher(std::function<void(D*)> f) : act(f) { qApp->installEventFilter(this); }
     ~ShowWatcher() override { qApp->removeEventFilter(this); }
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (D* dialog = event->type() == QEvent::Show ? dynamic_cast<D*>(watched) : nullptr) {
@@ -107,10 +97,6 @@ protected:
         Key(w, Qt::Key_A, Qt::ControlModifier);
         std::ranges::for_each(text, [&](char c) { QTest::keyClick(w.windowHandle(), c); });
     }
-    static void Activate(QWidget& w) {  // shortcuts and tooltips need the active window
-        w.activateWindow();
-        ProcessEventsUntil([&] { return w.isActiveWindow(); });
-    }
     static QMenu* Menu() { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
     void Map(int n, std::string path = "") {  // to a pseudo-terminal of the test's own
         path = path.empty() ? (ptys[n - 1] = std::make_unique<PtyPair>())->DevicePath() : path;
@@ -125,9 +111,7 @@ protected:
         Map(1, camera->DevicePath());
         dlg = std::make_unique<Dlg>();
         QObject::connect(&dlg->m_status, &QLineEdit::textChanged, [this](const QString& text) {
-            const bool idle = dlg->m_listButton.isEnabled() || dlg->selector[0]->isEnabled();
-            shown.push_back(text.toStdString() + " @" + std::to_string(camera->Exchanges()) +
-                            (idle ? " idle" : ""));
+            shown.push_back(text.toStdString() + " @" + std::to_string(camera->Exchanges()));
         });
     }
     std::vector<std::string> FileLines() {
@@ -171,21 +155,18 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
         EXPECT_EQ(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name), name);
     }
 
-    EXPECT_EQ(dlg->Selectors(), "CUUU");
     for (const auto& [n, want] : {std::pair{2, "UCUU"}, {4, "UUUC"}, {3, "UUCU"}, {1, "CUUU"}}) {
         Click(*dlg, kSelector[n - 1].center());
         EXPECT_EQ(dlg->Selectors(), want);
-        EXPECT_EQ(dlg->m_currentPort, n);
     }
     // While COM4 fails to open, clicks cycle its selector and switch nothing.
     platform::InjectPortFault(platform::PortCall::Open, EBUSY, 0, 3);
+    const std::string busy = "\nNot available: Device or resource busy (held by another program)";
     for (const char* want : {"CUUC", "CUUI", "CUUU", "UUUC"}) {
         Click(*dlg, kSelector[3].center());
         EXPECT_EQ(dlg->Selectors(), want);
         EXPECT_EQ(dlg->m_currentPort, want[0] == 'C' ? 1 : 4);
-        const std::string why =
-            "\nNot available: Device or resource busy (held by another program)";
-        EXPECT_EQ(dlg->ToolTip(4), "COM4: " + ptys[3]->DevicePath() + (want[0] == 'C' ? why : ""));
+        EXPECT_EQ(dlg->ToolTip(4), "COM4: " + ptys[3]->DevicePath() + (want[0] == 'C' ? busy : ""));
     }
 
     // Tab goes round in the template's order; Enter in each control runs List (on a page
@@ -202,33 +183,22 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
         Key(*dlg, Qt::Key_Tab);
         EXPECT_EQ(dlg->focusWidget(), next) << next->accessibleName().toStdString();
         const int lists = boxes.seen + 1;
-        Key(*dlg, lists % 2 ? Qt::Key_Enter : Qt::Key_Return,
-            lists % 2 ? Qt::KeypadModifier : Qt::NoModifier);
+        Key(*dlg, Qt::Key_Return);
         ProcessEventsUntil([&] { return boxes.seen == lists && !dlg->m_commandThread.joinable(); });
-        EXPECT_TRUE(dlg->isVisible());
         if (dlg->focusWidget() != next) {  // a selector loses it while the listing disables it
             Click(*dlg, next->geometry().center());
         }
     }
-    EXPECT_EQ(dlg->m_page.text(), "x");
+    EXPECT_TRUE(dlg->isVisible());
 
-    // The window menu opens over a label, not over a control.
+    // The window menu opens over a label, not over a control, and leads to About, here laid
+    // out in the desktop's own font: each notice fits its place.
     Click(*dlg, kLines.center(), Qt::RightButton);
     EXPECT_EQ(Menu(), nullptr);
     Click(*dlg, kLabel[2].center(), Qt::RightButton);
-    EXPECT_NE(Menu(), nullptr);
-}
-
-// In the desktop's own font, with no port open: the status line says where to go, and the
-// window menu, from the keyboard, leads to About, whose notices each fit their place.
-TEST_F(Window, InTheMeasuredFontWithNoPortTheStatusSaysWhereToGoAndTheAboutBoxFits) {
-    platform::OverrideBaseUnits(std::nullopt);
-    dlg = std::make_unique<Dlg>();
-    EXPECT_EQ(dlg->Selectors(), "uuuu");
-    EXPECT_EQ(dlg->m_status.text(), "No port opened: see Port devices...");
+    ASSERT_NE(Menu(), nullptr);
     ShowWatcher<CAboutBox> about([&](CAboutBox* box) {
         EXPECT_EQ(QApplication::activeModalWidget(), box);
-        EXPECT_EQ(box->parentWidget(), dlg.get());
         QList<QLabel*> notices = box->findChildren<QLabel*>();
         notices.removeIf([](QLabel* label) { return !label->wordWrap(); });
         EXPECT_EQ(notices.size(), 7);
@@ -237,22 +207,22 @@ TEST_F(Window, InTheMeasuredFontWithNoPortTheStatusSaysWhereToGoAndTheAboutBoxFi
             const int height = notices[i]->heightForWidth(notices[i]->width());
             const int next = i + 1 < notices.size() ? notices[i + 1]->y() : box->height();
             EXPECT_LE(height, notices[i]->height()) << notices[i]->text().toStdString();
-            // Ends well above the next.
             EXPECT_LE(notices[i]->y() + height + notices[i]->fontMetrics().lineSpacing() / 2, next);
         }
         Key(*box, Qt::Key_Escape);
     });
-    Activate(*dlg);
-    Key(*dlg, Qt::Key_F10, Qt::ShiftModifier);
-    ASSERT_NE(Menu(), nullptr);
+    platform::OverrideBaseUnits(std::nullopt);
     Key(*Menu(), Qt::Key_A);
     EXPECT_EQ(about.seen, 1);
-    EXPECT_TRUE(dlg->isVisible());
 }
 
-// COM2 and COM4 open at start: COM2 is checked, and held though the COM1 probe came after it.
-// Then COM2 is unplugged and an adapter comes for COM3: the user enters both in the port
-// dialog; OK keeps the user's other lines in the port file and probes the ports again.
+TEST_F(Window, WithNoPortOpenTheStatusLineSaysWhereToGo) {
+    dlg = std::make_unique<Dlg>();
+    EXPECT_EQ(dlg->m_status.text(), "No port opened: see Port devices...");
+}
+
+// COM2 checked at start, and held though the COM1 probe came after it; then the user maps COM2
+// anew and COM3 to an adapter: OK keeps the file's other lines and probes the ports again.
 TEST_F(Window, PortDevicesWritesThePortFileAndProbesThePortsAgain) {
     TempDir root;
     ScopedEnv config("XDG_CONFIG_HOME", root / "config");
@@ -277,17 +247,15 @@ TEST_F(Window, PortDevicesWritesThePortFileAndProbesThePortsAgain) {
     Click(*dlg, QPoint(400, 150), Qt::RightButton);  // the window's background
     ASSERT_NE(Menu(), nullptr);
     Key(*Menu(), Qt::Key_P);
-    EXPECT_EQ(devices.seen, 1);
 
     EXPECT_EQ(
         ReadFileText(root / "config/vexlarin/ports"),
         "COM1=/nonexistent/a\nCOM2=/nonexistent/gone\n# mine\nCOM3=" + adapter.DevicePath() + "\n");
     EXPECT_EQ(dlg->Selectors(), "uuCU");
-    EXPECT_EQ(dlg->m_currentPort, 3);
-    EXPECT_TRUE(dlg->m_link.IsPortOpen());
     const std::string why = "COM2: /nonexistent/gone\nNot available: No such file or directory";
     EXPECT_EQ(dlg->ToolTip(2), why);
-    Activate(*dlg);
+    dlg->activateWindow();  // tooltips show in the active window
+    ProcessEventsUntil([&] { return dlg->isActiveWindow(); });
     QTest::mouseMove(dlg->windowHandle(), kLabel[1].center());
     ProcessEventsUntil([] { return QToolTip::isVisible(); });
     EXPECT_EQ(QToolTip::text().toStdString(), why);
@@ -303,8 +271,10 @@ TEST_F(Window, StatusesLinesAndFileThenOneWarningThenClosingFromTheBox) {
     Key(*dlg, Qt::Key_Return);
     ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
     std::vector<std::string> page(16), statuses(17);
+    ASSERT_EQ(dlg->m_lines.count(), 16);
     for (int r = 0; r < 16; ++r) {
         page[r] = ExpectedLine(3, r);
+        EXPECT_EQ(dlg->m_lines.item(r)->text().toStdString(), page[r]);
         const std::string digit(1, "0123456789ABCDEF"[r]);
         statuses[r] = "Please wait - reading address  " + digit + "0 - " + digit + "F... @" +
                       std::to_string(1 + kPerLine * r);
@@ -312,7 +282,6 @@ TEST_F(Window, StatusesLinesAndFileThenOneWarningThenClosingFromTheBox) {
     const std::string added = "Finished - added to Vexlarin.txt";
     statuses[16] = added + " @" + std::to_string(kWholePage);
     EXPECT_EQ(shown, statuses);
-    EXPECT_EQ(dlg->Lines(), page);
     const std::vector<std::string> file = FileLines();
     ASSERT_EQ(file.size(), 19u);  // the earlier block, a dated header, 16 lines, an empty line
     EXPECT_EQ(file[0], "an earlier block");
@@ -336,9 +305,7 @@ TEST_F(Window, StatusesLinesAndFileThenOneWarningThenClosingFromTheBox) {
     ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
     EXPECT_EQ(boxes.seen, 1);
     EXPECT_EQ(camera->Exchanges(), kWholePage + 1);
-    EXPECT_EQ(dlg->Lines(), page);
     EXPECT_EQ(dlg->m_status.text().toStdString(), added);
-    EXPECT_EQ(dlg->Selectors(), "Cuuu");
     EXPECT_TRUE(dlg->m_listButton.isEnabled() && dlg->isVisible());
 
     Click(*dlg, kList.center());
@@ -368,7 +335,6 @@ TEST_F(Window, ClosingTheWindowWhileALineIsReadEndsAtOnceAndKeepsWhatWasWritten)
     const std::vector<std::string> file = FileLines();
     ASSERT_EQ(file.size(), 2u);  // no "XXXX" line, no closing empty line
     EXPECT_EQ(file[1], ExpectedLine(0, 0));
-    EXPECT_EQ(dlg->Lines(), std::vector{ExpectedLine(0, 0)});
 }
 
 }  // namespace
