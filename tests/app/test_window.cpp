@@ -256,6 +256,7 @@ TEST_F(Window, PortDevicesWritesThePortFileAndProbesThePortsAgain) {
     EXPECT_EQ(dlg->ToolTip(2), why);
     dlg->activateWindow();  // tooltips show in the active window
     ProcessEventsUntil([&] { return dlg->isActiveWindow(); });
+    ASSERT_EQ(dlg->childAt(kLabel[1].center()), &dlg->m_portLabels[1]);  // else no tooltip comes
     QTest::mouseMove(dlg->windowHandle(), kLabel[1].center());
     ProcessEventsUntil([] { return QToolTip::isVisible(); });
     EXPECT_EQ(QToolTip::text().toStdString(), why);
