@@ -172,6 +172,7 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
     // Tab goes round in the template's order; Enter in each control runs List (on a page
     // refused at once: one box each) and never closes the window.
     Click(*dlg, kPage.center());
+    ASSERT_EQ(dlg->focusWidget(), &dlg->m_page);  // else Enter would list a real page
     Type(*dlg, "x");
     ShowWatcher<QMessageBox> boxes([](QMessageBox* box) {
         EXPECT_TRUE(box->text().startsWith("WARNING:  Enter new value.  Failed"));
