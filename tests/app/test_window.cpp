@@ -1,244 +1,342 @@
-// The main window and the About box as a user meets them: what stands where and what a click
-// there reaches, the names a screen reader gives, the Tab order, the keyboard, the window menu
-// and closing it with a box open.
+// The main window as a user meets it: input through its window handle, so that Qt's own
+// hit-testing picks the widget, and state read back from the widgets. Every port is a
+// pseudo-terminal, the simulated camera's, or a path that does not exist.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QApplication>
-#include <QFontInfo>
 #include <QMenu>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <QToolTip>
 #include <algorithm>
-#include <memory>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include "app/about_box.h"
-#include "app/gui_support.h"
+#include "app/port_devices_dialog.h"
+#include "app/vexlarin_dlg.h"
 #include "platform/dialog/dialog_units.h"
+#include "platform/port_faults.h"
 #include "support/pty_pair.h"
+#include "support/simulated_camera.h"
 
 namespace {
 
-// The main window with every port open, so that all four selectors take part.
-class MainWindow : public testing::Test {
-protected:
-    MainWindow() {
-        for (int n = 1; n <= 4; ++n) {
-            ptys[n - 1] = std::make_unique<PtyPair>();
-            mappings[n - 1] = std::make_unique<PortMapping>(n, ptys[n - 1]->DevicePath());
-        }
-        dlg = std::make_unique<OpenDlg>();
-    }
-    static QMenu* OpenMenu() { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
+const QRect kList{15, 252, 75, 23}, kLines{15, 8, 300, 229}, kStatus{113, 252, 203, 20};
+const QRect kPage{338, 203, 29, 20};
+const QRect kSelector[4]{
+    {338, 33, 15, 16}, {338, 59, 12, 16}, {338, 80, 15, 16}, {338, 106, 15, 16}};
+const QRect kLabel[4]{{365, 33, 41, 16}, {365, 59, 41, 16}, {365, 80, 41, 16}, {365, 106, 41, 16}};
 
+struct Dlg : CVexlarinDlg {
+    Dlg() { show(); }
+    using CVexlarinDlg::m_commandThread, CVexlarinDlg::m_currentPort, CVexlarinDlg::m_lines,
+        CVexlarinDlg::m_link, CVexlarinDlg::m_listButton, CVexlarinDlg::m_page,
+        CVexlarinDlg::m_portLabels, CVexlarinDlg::m_status;
+    QCheckBox* const selector[4]{&m_port1, &m_port2, &m_port3, &m_port4};
+    // A letter per selector: Checked, Indeterminate or Unchecked; lower case when not offered.
+    std::string Selectors() const {
+        std::string is;
+        for (QCheckBox* box : selector) {
+            is += (box->isEnabled() ? "UIC" : "uic")[box->checkState()];
+        }
+        return is;
+    }
+    // Why a port is (not) offered: on its label and its selector, for a screen reader too.
+    std::string ToolTip(int n) const {
+        EXPECT_EQ(selector[n - 1]->toolTip(), m_portLabels[n - 1].toolTip());
+        EXPECT_EQ(selector[n - 1]->accessibleDescription(), m_portLabels[n - 1].toolTip());
+        return m_portLabels[n - 1].toolTip().toStdString();
+    }
+};
+
+void ProcessEventsUntil(const std::function<bool()>& done) {
+    while (!done()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+
+// Counts the dialogs of type D that show; runs `act` on each from the (dialog's own) event loop.
+template <class D>
+struct ShowWatcher : QObject {
+    explicit ShowWatcher(std::function<void(D*)> f) : act(f) { qApp->installEventFilter(this); }
+    ~ShowWatcher() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (D* dialog = event->type() == QEvent::Show ? dynamic_cast<D*>(watched) : nullptr) {
+            ++seen;
+            QTimer::singleShot(0, dialog, [this, dialog] { act(dialog); });
+        }
+        return false;
+    }
+    std::function<void(D*)> act;
+    int seen = 0;
+};
+
+class Window : public testing::Test {
+protected:
+    // One application for every test, with base units fixed at 6 x 13 so that the layout comes
+    // out in pixels worked out by hand: the template's dialog units times 6/4 and 13/8, half up.
+    static void SetUpTestSuite() { app = std::make_unique<QApplication>(argc, argv); }
+    static void TearDownTestSuite() { app.reset(); }
+    Window() { platform::OverrideBaseUnits(platform::BaseUnits{6, 13}); }
+    ~Window() override {
+        platform::ResetPortFaults();
+        std::filesystem::current_path(home);
+    }
+    // Input as a user gives it, through a window's handle.
+    static void Click(QWidget& w, QPoint at, Qt::MouseButton b = Qt::LeftButton) {
+        QTest::mouseClick(w.windowHandle(), b, {}, at);
+    }
+    static void Key(QWidget& w, Qt::Key key, Qt::KeyboardModifiers m = {}) {
+        QTest::keyClick(w.windowHandle(), key, m);
+    }
+    static void Type(QWidget& w, const std::string& text) {  // over what the field held
+        Key(w, Qt::Key_A, Qt::ControlModifier);
+        std::ranges::for_each(text, [&](char c) { QTest::keyClick(w.windowHandle(), c); });
+    }
+    static QMenu* Menu() { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
+    void Map(int n, std::string path = "") {  // to a pseudo-terminal of the test's own
+        path = path.empty() ? (ptys[n - 1] = std::make_unique<PtyPair>())->DevicePath() : path;
+        mappings[n - 1] = std::make_unique<PortMapping>(n, path);
+    }
+
+    // A listing's camera on COM1, its file in a fresh directory; each status recorded with the
+    // camera's exchanges so far (exact: the command thread waits while the window shows it).
+    void Start(const std::vector<std::string>& options) {
+        std::filesystem::current_path(dir.Path());
+        camera = std::make_unique<SimulatedCamera>(dir / "camsim.log", options);
+        Map(1, camera->DevicePath());
+        dlg = std::make_unique<Dlg>();
+        QObject::connect(&dlg->m_status, &QLineEdit::textChanged, [this](const QString& text) {
+            shown.push_back(text.toStdString() + " @" + std::to_string(camera->Exchanges()));
+        });
+    }
+    std::vector<std::string> FileLines() {
+        std::vector<std::string> lines;
+        EXPECT_TRUE(SplitCrLf(ReadFileText(dir / "Vexlarin.txt"), lines));
+        return lines;
+    }
+
+    // One ping, then per line a four-exchange handshake and three exchanges per byte.
+    static constexpr int kPerLine = 4 + 3 * 16, kWholePage = 1 + 16 * kPerLine;
+    const std::filesystem::path home = std::filesystem::current_path();
+    TempDir dir;
+    std::unique_ptr<SimulatedCamera> camera;
+    std::vector<std::string> shown;
     AllPortsMissing missing;
     std::unique_ptr<PtyPair> ptys[4];
     std::unique_ptr<PortMapping> mappings[4];
-    std::unique_ptr<OpenDlg> dlg;
+    std::unique_ptr<Dlg> dlg;
+    static inline int argc = 1;
+    static inline char name[] = "test_window", *argv[] = {name, nullptr};
+    static inline std::unique_ptr<QApplication> app;
 };
 
-TEST_F(MainWindow, EachControlIsWhereTheLayoutPutsItAndTakesClicksThere) {
-    EXPECT_EQ(dlg->windowTitle(), "Vexlarin");
-    // 290 x 178 dialog units: 435 x 289.25 pixels; fixed, a window of its own, no minimise box.
-    EXPECT_EQ(dlg->size(), QSize(435, 289));
-    EXPECT_EQ(dlg->minimumSize(), dlg->maximumSize());
-    EXPECT_EQ(dlg->windowType(), Qt::Window);
-    EXPECT_FALSE(dlg->windowFlags() &
-                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    EXPECT_TRUE(dlg->windowFlags() & Qt::WindowCloseButtonHint);
-    EXPECT_TRUE(dlg->windowIcon().availableSizes().contains(QSize(32, 32)));
-    EXPECT_TRUE(dlg->windowIcon().availableSizes().contains(QSize(16, 16)));
-
-    struct {
-        const char* kind;
-        QRect pixels;
-        const char* name;  // what a screen reader says
-    } const expected[] = {
-        {"QPushButton", kListButton, "List"}, {"QListWidget", kLines, "Lines"},
-        {"QCheckBox", kSelector[0], "COM 1"}, {"QCheckBox", kSelector[1], "COM 2"},
-        {"QCheckBox", kSelector[2], "COM 3"}, {"QCheckBox", kSelector[3], "COM 4"},
-        {"QLabel", kPortLabel[0], "COM 1"},   {"QLabel", kPortLabel[1], "COM 2"},
-        {"QLabel", kPortLabel[2], "COM 3"},   {"QLabel", kPortLabel[3], "COM 4"},
-        {"QLineEdit", kStatus, "Status"},     {"QLineEdit", kPage, "Page"},
-        {"QGroupBox", kPageFrame, "Page"},    {"QGroupBox", kPortFrame, "Port"},
-    };
-    for (const auto& control : expected) {
-        SCOPED_TRACE(control.name);
-        // What a click at the control's centre reaches (a frame's: just inside its corner).
-        const bool frame = std::string(control.kind) == "QGroupBox";
-        QWidget* hit =
-            dlg->childAt(frame ? control.pixels.topLeft() + QPoint(2, 2) : control.pixels.center());
-        while (hit && hit->parentWidget() != dlg.get()) {
-            hit = hit->parentWidget();  // the list's viewport belongs to the list
-        }
-        ASSERT_NE(hit, nullptr);
-        EXPECT_STREQ(hit->metaObject()->className(), control.kind);
-        EXPECT_EQ(hit->geometry(), control.pixels);
-        EXPECT_EQ(QAccessible::queryAccessibleInterface(hit)->text(QAccessible::Name),
-                  control.name);
+// Every port a pseudo-terminal, so that all four selectors take part.
+TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
+    std::ranges::for_each(std::array{1, 2, 3, 4}, [this](int n) { Map(n); });
+    dlg = std::make_unique<Dlg>();
+    EXPECT_EQ(dlg->size(), QSize(435, 289));  // 290 x 178 units: 435 x 289.25 pixels
+    const std::tuple<QWidget*, QRect, const char*> controls[] = {
+        {&dlg->m_listButton, kList, "List"},       {&dlg->m_lines, kLines, "Lines"},
+        {&dlg->m_status, kStatus, "Status"},       {&dlg->m_page, kPage, "Page"},
+        {dlg->selector[0], kSelector[0], "COM 1"}, {&dlg->m_portLabels[0], kLabel[0], "COM 1"},
+        {dlg->selector[1], kSelector[1], "COM 2"}, {&dlg->m_portLabels[1], kLabel[1], "COM 2"},
+        {dlg->selector[2], kSelector[2], "COM 3"}, {&dlg->m_portLabels[2], kLabel[2], "COM 3"},
+        {dlg->selector[3], kSelector[3], "COM 4"}, {&dlg->m_portLabels[3], kLabel[3], "COM 4"}};
+    for (const auto& [control, pixels, name] : controls) {
+        // A click at its centre reaches it (the list: its viewport); a screen reader names it.
+        QWidget* hit = dlg->childAt(pixels.center());
+        EXPECT_TRUE(hit && (hit == control || hit->parentWidget() == control)) << name;
+        EXPECT_EQ(control->geometry(), pixels) << name;
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name), name);
     }
-    // The hexadecimal columns line up; the status line does not look like an input field.
-    EXPECT_TRUE(QFontInfo(dlg->m_lines.font()).fixedPitch());
-    EXPECT_EQ(dlg->m_status.palette().color(QPalette::Base),
-              dlg->palette().color(QPalette::Window));
-}
 
-TEST_F(MainWindow, TabGoesThroughTheControlsInTemplateOrder) {
-    EXPECT_EQ(dlg->focusWidget(), &dlg->m_listButton);
-    QWidget* const order[] = {&dlg->m_lines,     &dlg->Selector(1), &dlg->Selector(2),
-                              &dlg->Selector(3), &dlg->Selector(4), &dlg->m_status,
-                              &dlg->m_page,      &dlg->m_listButton};
-    for (QWidget* next : order) {
+    for (const auto& [n, want] : {std::pair{2, "UCUU"}, {4, "UUUC"}, {3, "UUCU"}, {1, "CUUU"}}) {
+        Click(*dlg, kSelector[n - 1].center());
+        EXPECT_EQ(dlg->Selectors(), want);
+    }
+    // While COM4 fails to open, clicks cycle its selector and switch nothing.
+    platform::InjectPortFault(platform::PortCall::Open, EBUSY, 0, 3);
+    const std::string busy = "\nNot available: Device or resource busy (held by another program)";
+    for (const char* want : {"CUUC", "CUUI", "CUUU", "UUUC"}) {
+        Click(*dlg, kSelector[3].center());
+        EXPECT_EQ(dlg->Selectors(), want);
+        EXPECT_EQ(dlg->m_currentPort, want[0] == 'C' ? 1 : 4);
+        EXPECT_EQ(dlg->ToolTip(4), "COM4: " + ptys[3]->DevicePath() + (want[0] == 'C' ? busy : ""));
+    }
+
+    // Tab goes round in the template's order; Enter in each control runs List (on a page
+    // refused at once: one box each) and never closes the window.
+    Click(*dlg, kPage.center());
+    ASSERT_EQ(dlg->focusWidget(), &dlg->m_page);  // else Enter would list a real page
+    Type(*dlg, "x");
+    ShowWatcher<QMessageBox> boxes([](QMessageBox* box) {
+        EXPECT_TRUE(box->text().startsWith("WARNING:  Enter new value.  Failed"));
+        Key(*box, Qt::Key_Return);
+    });
+    for (QWidget* next : std::initializer_list<QWidget*>{
+             &dlg->m_listButton, &dlg->m_lines, dlg->selector[0], dlg->selector[1],
+             dlg->selector[2], dlg->selector[3], &dlg->m_status, &dlg->m_page}) {
         Key(*dlg, Qt::Key_Tab);
         EXPECT_EQ(dlg->focusWidget(), next) << next->accessibleName().toStdString();
-    }
-}
-
-TEST_F(MainWindow, EnterAnywhereRunsListAndNeverCloses) {
-    // A page that is refused at once: each List command shows exactly one box.
-    TypePage(*dlg, "x");
-    BoxWatcher boxes([](QMessageBox* box) {
-        EXPECT_TRUE(box->text().startsWith("WARNING:  Enter new value.  Failed"));
-        ClickOk(box);
-    });
-    // The focus put into each kind of control as a user would.
-    const std::pair<std::function<void()>, QWidget*> focus[] = {
-        {[] {}, &dlg->m_page},  // where the typing left it
-        {[&] { Click(*dlg, kLines.center()); }, &dlg->m_lines},
-        {[&] { Click(*dlg, kSelector[1].center()); }, &dlg->Selector(2)},  // also switches
-        {[&] { Click(*dlg, kStatus.center()); }, &dlg->m_status},
-        {[&] { Key(*dlg, Qt::Key_Backtab); }, &dlg->Selector(4)},
-        {[&] { Click(*dlg, kPage.center()); }, &dlg->m_page},
-        {[&] { Key(*dlg, Qt::Key_Tab); }, &dlg->m_listButton},
-    };
-    int lists = 0;
-    for (const auto& [put, at] : focus) {
-        put();
-        EXPECT_EQ(dlg->focusWidget(), at) << at->accessibleName().toStdString();
-        Key(*dlg, lists == 5 ? Qt::Key_Enter : Qt::Key_Return,
-            lists == 5 ? Qt::KeypadModifier : Qt::NoModifier);
-        ++lists;
-        ProcessEventsUntil(
-            [&] { return boxes.Seen() == lists && !dlg->m_commandThread.joinable(); });
-        EXPECT_TRUE(dlg->isVisible());
-    }
-    EXPECT_EQ(dlg->m_page.text(), "x");  // Enter is no edit of the field
-}
-
-TEST(Closing, EscapeTheCloseBoxAndTheMenusCloseEndTheWindowAndCancelTheLink) {
-    AllPortsMissing ports;
-    const std::function<void(OpenDlg&)> ends[] = {
-        [](OpenDlg& d) { Key(d, Qt::Key_Escape); },
-        [](OpenDlg& d) { d.windowHandle()->close(); },  // the close box and Alt+F4
-        [](OpenDlg& d) {
-            Click(d, QPoint(400, 150), Qt::RightButton);
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            ASSERT_NE(menu, nullptr);
-            Key(*menu, Qt::Key_C);
-        },
-    };
-    for (std::size_t i = 0; i < std::size(ends); ++i) {
-        OpenDlg dlg;
-        ends[i](dlg);
-        EXPECT_FALSE(dlg.isVisible()) << "path " << i;
-        EXPECT_EQ(dlg.result(), QDialog::Rejected) << "path " << i;
-        EXPECT_TRUE(dlg.m_link.IsCancelled()) << "path " << i;
-        // A warning after the close goes to the terminal: no box over a closed window.
-        BoxWatcher none([](QMessageBox* box) { Key(*box, Qt::Key_Escape); });
-        dlg.m_link.ReportError("ReadFile()", "Input/output error");
-        EXPECT_EQ(none.Seen(), 0) << "path " << i;
-    }
-}
-
-TEST_F(MainWindow, TheWindowMenuOpensOnTheBackgroundAndFromTheKeyboardAndLeadsToAbout) {
-    // Not over a control; over the background and over a label.
-    Click(*dlg, kLines.center(), Qt::RightButton);
-    EXPECT_EQ(OpenMenu(), nullptr);
-    for (QPoint at : {QPoint(400, 150), kPortLabel[2].center()}) {
-        Click(*dlg, at, Qt::RightButton);
-        ASSERT_NE(OpenMenu(), nullptr);
-        const QList<QAction*> items = OpenMenu()->actions();
-        ASSERT_EQ(items.size(), 4);
-        EXPECT_EQ(items[0]->text(), "&Close");
-        EXPECT_TRUE(items[1]->isSeparator());
-        EXPECT_EQ(items[2]->text(), "&About Vexlarin...");
-        EXPECT_EQ(items[3]->text(), "&Port devices...");
-        Key(*OpenMenu(), Qt::Key_Escape);
-        EXPECT_EQ(OpenMenu(), nullptr);
-    }
-    // Shift+F10 in the page field: the keys go to the menu, not the field.
-    Activate(*dlg);
-    Click(*dlg, kPage.center());
-    Key(*dlg, Qt::Key_F10, Qt::ShiftModifier);
-    ASSERT_NE(OpenMenu(), nullptr);
-    EXPECT_EQ(dlg->m_page.text(), "0");
-
-    // The About box runs modally over the window, shown from inside its own loop.
-    bool overTheWindow = false;
-    ShowWatcher<CAboutBox> about([&](CAboutBox* box) {
-        overTheWindow = QApplication::activeModalWidget() == box &&
-                        box->parentWidget() == dlg.get() &&
-                        box->windowModality() == Qt::WindowModal;
-        Key(*box, Qt::Key_Escape);
-    });
-    Key(*OpenMenu(), Qt::Key_A);
-    EXPECT_EQ(about.Seen(), 1);
-    EXPECT_TRUE(overTheWindow);
-    EXPECT_TRUE(dlg->isVisible());
-}
-
-TEST_F(MainWindow, AboutBoxShowsNameVersionIconAndEndsOnOkEnterAndEscape) {
-    const std::pair<std::function<void(CAboutBox&)>, int> ends[] = {
-        // OK at 246, 7, 32, 14 dialog units.
-        {[](CAboutBox& a) { Click(a, QRect(369, 11, 48, 23).center()); }, QDialog::Accepted},
-        {[](CAboutBox& a) { Key(a, Qt::Key_Return); }, QDialog::Accepted},
-        {[](CAboutBox& a) { Key(a, Qt::Key_Escape); }, QDialog::Rejected},
-    };
-    for (const auto& [end, result] : ends) {
-        CAboutBox about(dlg.get());
-        about.show();
-        EXPECT_EQ(about.windowTitle(), "About Vexlarin");
-        EXPECT_EQ(about.size(), QSize(428, 301));  // 285 x 185 units: 427.5 x 300.625 pixels
-        auto* name = qobject_cast<QLabel*>(about.childAt(QPoint(62, 18)));
-        ASSERT_NE(name, nullptr);
-        EXPECT_EQ(name->text(), "Vexlarin Version 1.1");
-        auto* icon = qobject_cast<QLabel*>(about.childAt(QPoint(20, 30)));
-        ASSERT_NE(icon, nullptr);
-        EXPECT_EQ(icon->pixmap().size(), QSize(32, 32));
-        end(about);
-        EXPECT_FALSE(about.isVisible());
-        EXPECT_EQ(about.result(), result);
-    }
-}
-
-TEST(AboutBox, EachNoticeFitsItsPlaceAndEndsWellAboveTheNextInTheMeasuredFont) {
-    platform::OverrideBaseUnits(std::nullopt);
-    CAboutBox about(nullptr);
-    platform::OverrideBaseUnits(platform::BaseUnits{6, 13});
-    std::vector<QLabel*> notices;
-    for (QLabel* label : about.findChildren<QLabel*>()) {
-        if (label->wordWrap()) {
-            notices.push_back(label);
+        const int lists = boxes.seen + 1;
+        Key(*dlg, Qt::Key_Return);
+        ProcessEventsUntil([&] { return boxes.seen == lists && !dlg->m_commandThread.joinable(); });
+        if (dlg->focusWidget() != next) {  // a selector loses it while the listing disables it
+            Click(*dlg, next->geometry().center());
         }
     }
-    ASSERT_EQ(notices.size(), 7u);
-    std::sort(notices.begin(), notices.end(), [](QLabel* a, QLabel* b) { return a->y() < b->y(); });
-    for (std::size_t i = 0; i < notices.size(); ++i) {
-        SCOPED_TRACE(notices[i]->text().toStdString());
-        const int textHeight = notices[i]->heightForWidth(notices[i]->width());
-        EXPECT_LE(textHeight, notices[i]->height());
-        const int next = i + 1 < notices.size() ? notices[i + 1]->y() : about.height();
-        EXPECT_LE(notices[i]->y() + textHeight + notices[i]->fontMetrics().lineSpacing() / 2, next);
-    }
+    EXPECT_TRUE(dlg->isVisible());
+
+    // The window menu opens over a label, not over a control, and leads to About, here laid
+    // out in the desktop's own font: each notice fits its place.
+    Click(*dlg, kLines.center(), Qt::RightButton);
+    EXPECT_EQ(Menu(), nullptr);
+    Click(*dlg, kLabel[2].center(), Qt::RightButton);
+    ASSERT_NE(Menu(), nullptr);
+    ShowWatcher<CAboutBox> about([&](CAboutBox* box) {
+        EXPECT_EQ(QApplication::activeModalWidget(), box);
+        QList<QLabel*> notices = box->findChildren<QLabel*>();
+        notices.removeIf([](QLabel* label) { return !label->wordWrap(); });
+        EXPECT_EQ(notices.size(), 7);
+        std::ranges::sort(notices, {}, &QLabel::y);
+        for (qsizetype i = 0; i < notices.size(); ++i) {
+            const int height = notices[i]->heightForWidth(notices[i]->width());
+            const int next = i + 1 < notices.size() ? notices[i + 1]->y() : box->height();
+            EXPECT_LE(height, notices[i]->height()) << notices[i]->text().toStdString();
+            EXPECT_LE(notices[i]->y() + height + notices[i]->fontMetrics().lineSpacing() / 2, next);
+        }
+        Key(*box, Qt::Key_Escape);
+    });
+    platform::OverrideBaseUnits(std::nullopt);
+    Key(*Menu(), Qt::Key_A);
+    EXPECT_EQ(about.seen, 1);
 }
 
-TEST_F(MainWindow, ClosingTheWindowFromInsideABoxOnTheGuiThreadEndsBoth) {
-    BoxWatcher closer([&](QMessageBox*) { Key(*dlg, Qt::Key_Escape); });
-    // As OpenPort's configuration warning does, from a selector's handler.
-    dlg->m_link.ReportError("SetCommState()", "Invalid argument");
-    EXPECT_EQ(closer.Seen(), 1);
-    EXPECT_FALSE(dlg->isVisible());
-    for (QMessageBox* box : dlg->findChildren<QMessageBox*>()) {
-        EXPECT_FALSE(box->isVisible());
+TEST_F(Window, WithNoPortOpenTheStatusLineSaysWhereToGo) {
+    dlg = std::make_unique<Dlg>();
+    EXPECT_EQ(dlg->m_status.text(), "No port opened: see Port devices...");
+}
+
+// COM2 checked at start, and held though the COM1 probe came after it; then the user maps COM2
+// anew and COM3 to an adapter: OK keeps the file's other lines and probes the ports again.
+TEST_F(Window, PortDevicesWritesThePortFileAndProbesThePortsAgain) {
+    TempDir root;
+    ScopedEnv config("XDG_CONFIG_HOME", root / "config");
+    Map(4);
+    PortMapping com1(1, ""), com2(2, ""), com3(3, "");  // left to the port file
+    PtyPair old, adapter;
+    std::filesystem::create_directories(root / "config/vexlarin");
+    std::ofstream(root / "config/vexlarin/ports")
+        << "COM1=/nonexistent/a\nCOM2=" << old.DevicePath() << "\n# mine\nCOM3=/nonexistent/b\n";
+    dlg = std::make_unique<Dlg>();
+    EXPECT_EQ(dlg->Selectors(), "uCuU");
+    EXPECT_TRUE(dlg->m_link.IsPortOpen());
+    ShowWatcher<PortDevicesDialog> devices([&](PortDevicesDialog* d) {
+        for (const auto& [row, path] :
+             {std::pair{1, std::string("/nonexistent/gone")}, {2, adapter.DevicePath()}}) {
+            QLineEdit* field = d->findChildren<QLineEdit*>()[row];  // COM n's device, in order
+            Click(*d, field->mapTo(d, field->rect().center()));
+            Type(*d, path);
+        }
+        Key(*d, Qt::Key_Return);
+    });
+    Click(*dlg, QPoint(400, 150), Qt::RightButton);  // the window's background
+    ASSERT_NE(Menu(), nullptr);
+    Key(*Menu(), Qt::Key_P);
+
+    EXPECT_EQ(
+        ReadFileText(root / "config/vexlarin/ports"),
+        "COM1=/nonexistent/a\nCOM2=/nonexistent/gone\n# mine\nCOM3=" + adapter.DevicePath() + "\n");
+    EXPECT_EQ(dlg->Selectors(), "uuCU");
+    const std::string why = "COM2: /nonexistent/gone\nNot available: No such file or directory";
+    EXPECT_EQ(dlg->ToolTip(2), why);
+    dlg->activateWindow();  // tooltips show in the active window
+    ProcessEventsUntil([&] { return dlg->isActiveWindow(); });
+    ASSERT_EQ(dlg->childAt(kLabel[1].center()), &dlg->m_portLabels[1]);  // else no tooltip comes
+    QTest::mouseMove(dlg->windowHandle(), kLabel[1].center());
+    ProcessEventsUntil([] { return QToolTip::isVisible(); });
+    EXPECT_EQ(QToolTip::text().toStdString(), why);
+}
+
+// A complete listing; then the camera falls silent: exactly one warning, nothing changed; then
+// the window closed from the next warning's box.
+TEST_F(Window, StatusesLinesAndFileThenOneWarningThenClosingFromTheBox) {
+    Start({"--silent-after", std::to_string(kWholePage)});
+    std::ofstream(dir / "Vexlarin.txt", std::ios::binary) << "an earlier block\r\n";
+    Click(*dlg, kPage.center());
+    Type(*dlg, "3");
+    Key(*dlg, Qt::Key_Return);
+    ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
+    std::vector<std::string> page(16), statuses(17);
+    ASSERT_EQ(dlg->m_lines.count(), 16);
+    for (int r = 0; r < 16; ++r) {
+        page[r] = ExpectedLine(3, r);
+        EXPECT_EQ(dlg->m_lines.item(r)->text().toStdString(), page[r]);
+        const std::string digit(1, "0123456789ABCDEF"[r]);
+        statuses[r] = "Please wait - reading address  " + digit + "0 - " + digit + "F... @" +
+                      std::to_string(1 + kPerLine * r);
     }
+    const std::string added = "Finished - added to Vexlarin.txt";
+    statuses[16] = added + " @" + std::to_string(kWholePage);
+    EXPECT_EQ(shown, statuses);
+    const std::vector<std::string> file = FileLines();
+    ASSERT_EQ(file.size(), 19u);  // the earlier block, a dated header, 16 lines, an empty line
+    EXPECT_EQ(file[0], "an earlier block");
+    EXPECT_TRUE(file[1].ends_with("   Page = 3")) << file[1];
+    EXPECT_EQ(std::vector(file.begin() + 2, file.end() - 1), page);
+    EXPECT_EQ(file[18], "");
+    EXPECT_EQ(dlg->Selectors(), "Cuuu");
+
+    ShowWatcher<QMessageBox> boxes([&](QMessageBox* box) {
+        EXPECT_EQ(box->windowTitle(), "Application Error");
+        EXPECT_EQ(box->text().toStdString(),
+                  "WARNING:  DV Camera not responding.  Failed with the following error: \n"
+                  "TimeOut. Check connection between port and camera.\nPort: 1\n");
+        // Above the window without blocking it.
+        EXPECT_EQ(box->parentWidget(), dlg.get());
+        EXPECT_EQ(box->windowModality(), Qt::NonModal);
+        Click(*dlg, kList.center());  // ignored while the listing runs
+        boxes.seen == 1 ? Key(*box, Qt::Key_Escape) : void(dlg->windowHandle()->close());
+    });
+    Click(*dlg, kList.center());
+    ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
+    EXPECT_EQ(boxes.seen, 1);
+    EXPECT_EQ(camera->Exchanges(), kWholePage + 1);
+    EXPECT_EQ(dlg->m_status.text().toStdString(), added);
+    EXPECT_TRUE(dlg->m_listButton.isEnabled() && dlg->isVisible());
+
+    Click(*dlg, kList.center());
+    ProcessEventsUntil([this] { return !dlg->isVisible(); });
+    EXPECT_FALSE(dlg->m_commandThread.joinable());
+    EXPECT_EQ(boxes.seen, 2);
+    EXPECT_TRUE(std::ranges::none_of(dlg->findChildren<QMessageBox*>(), &QWidget::isVisible));
+    EXPECT_EQ(FileLines(), file);
+}
+
+// Closed while line 1 is read (slow replies): the window ends at once, the command is joined,
+// and the file keeps the header and line 0.
+TEST_F(Window, ClosingTheWindowWhileALineIsReadEndsAtOnceAndKeepsWhatWasWritten) {
+    Start({"--pause", "10"});
+    QObject::connect(&dlg->m_status, &QLineEdit::textChanged, [this] {
+        if (shown.size() == 2) {  // line 1's status
+            QTimer::singleShot(0, dlg.get(), [this] { Key(*dlg, Qt::Key_Escape); });
+        }
+    });
+    Click(*dlg, kList.center());
+    ProcessEventsUntil([this] { return !dlg->isVisible(); });
+    EXPECT_FALSE(dlg->m_commandThread.joinable());
+    const int atClose = camera->Exchanges();
+    camera->Stop();
+    // At most the command already on the line when the close came; nothing of line 2.
+    EXPECT_LE(camera->Exchanges(), std::min(atClose + 1, 2 * kPerLine));
+    const std::vector<std::string> file = FileLines();
+    ASSERT_EQ(file.size(), 2u);  // no "XXXX" line, no closing empty line
+    EXPECT_EQ(file[1], ExpectedLine(0, 0));
 }
 
 }  // namespace
