@@ -1,84 +1,114 @@
-// The List command end to end, against the simulated camera on a pseudo-terminal. Faults of
-// the camera, the port and the file are the fault campaign's.
-#include <sys/stat.h>
+// The List command in-process against the simulated camera on a pseudo-terminal; its faults
+// and exit codes are vexlarin-list's tests.
+#include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 
+#include "listing/list_command.h"
+#include "platform/serial_port.h"
 #include "support/listing_fixture.h"
+#include "support/warning_recorder.h"
 
 namespace {
 
-class ListCommand : public ListingTest {
-protected:
-    void SetUp() override {
-        Plug();
-        OpenCom1();
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Records what the window would show, each status with the exchanges the camera had logged.
+class RecordingView : public IListView {
+public:
+    std::string PageFieldText() override { return page; }
+    void SetStatus(const std::string& text) override {
+        shown.push_back(text + " @" + std::to_string(camera->Exchanges()));
     }
+    void ResetLines() override {
+        shown.push_back("reset");
+        reset = Clock::now();
+    }
+    void AddLine(const std::string& text) override { shown.push_back(text); }
+    void EnableListButton(bool enable) override { shown.push_back(enable ? "on" : "off"); }
+
+    std::string page;
+    std::vector<std::string> shown;
+    const SimulatedCamera* camera = nullptr;
+    Clock::time_point reset;
 };
 
-TEST_F(ListCommand, CompleteListingsAppendOneBlockEachBehindWhatWasThere) {
-    // The memory formula the expectations use, worked out by hand for page 0 line 0.
-    ASSERT_EQ(ExpectedLine(0, 0), "00    02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 ");
-    std::ofstream(file, std::ios::binary) << "kept\r\n";
-    ASSERT_EQ(List(), ListResult::Complete);
-    // Each status is shown before its line's first command reaches the camera.
-    EXPECT_EQ(view.events, ListingEvents(PageLines(0), kAdded));
-    EXPECT_EQ(view.lines, PageLines(0));  // the earlier entry is gone
-    const std::string text = ReadFileText(file);
-    ASSERT_EQ(text.substr(0, 6), "kept\r\n");
-    ExpectBlock(text.substr(6), '0', PageLines(0));
-    ExpectNextListingComplete();
-    EXPECT_EQ(warnings.Count(), 0u);
-}
+class ListCommand : public ListingTest {
+protected:
+    ListResult List(const std::string& field) {
+        view.page = field;
+        view.camera = camera.get();
+        view.shown.clear();
+        return ListPage(link, 1, view, file);
+    }
+    // A complete listing of page `page` behind what the file held, without a warning: each
+    // status shown before its line's first command, a second after the ping.
+    void ExpectComplete(const std::string& field, int page) {
+        const std::string before = ReadFileText(file);
+        const auto start = Clock::now();
+        ASSERT_EQ(List(field), ListResult::Complete);
+        EXPECT_GE(view.reset - start, 1000ms) << "no pause between ping and first line";
+        std::vector<std::string> shown{"reset", "off"};
+        for (int r = 0; r < 16; ++r) {
+            shown.push_back(Progress(r) + " @" + std::to_string(1 + 52 * r));
+            shown.push_back(ExpectedLine(page, r));
+        }
+        shown.push_back(kAdded + " @" + std::to_string(1 + 52 * 16));
+        shown.push_back("on");
+        EXPECT_EQ(view.shown, shown);
+        const std::string after = ReadFileText(file);
+        ASSERT_EQ(after.substr(0, before.size()), before) << "earlier content was changed";
+        ExpectBlock(after.substr(before.size()), "0123456789ABCDEF"[page], PageLines(page));
+        EXPECT_EQ(warnings.Count(), 0u);
+    }
 
-TEST_F(ListCommand, PageIsTheFirstCharacterOfTheFieldInUppercase) {
-    ASSERT_EQ(List("12"), ListResult::Complete);
-    const std::string first = ReadFileText(file);
-    ExpectBlock(first, '1', PageLines(1));
-    ASSERT_EQ(List("a"), ListResult::Complete);
-    ExpectBlock(ReadFileText(file).substr(first.size()), 'A', PageLines(10));
-    EXPECT_EQ(warnings.Count(), 0u);
+    WarningRecorder warnings;
+    CSerialLink link{&warnings};
+    RecordingView view;
+};
+
+TEST_F(ListCommand, ListingsAppendABlockEachAndFollowTheCameraUnderTheSameName) {
+    Plug();
+    ASSERT_TRUE(link.OpenPort(1, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512));
+    std::ofstream(file, std::ios::binary) << "kept\r\n";
+    ExpectComplete("f2", 15);  // the field's first character, lowercase taken as uppercase
+    Plug();                    // another camera: the port the link holds has hung up
+    ExpectComplete("0", 0);
+    EXPECT_EQ(ReadFileText(file).substr(0, 6), "kept\r\n");
 }
 
 // No camera and no port open: the refusal must come before any port is touched.
-TEST_F(ListingTest, FieldWithoutAHexDigitIsRefusedBeforeAnythingHappens) {
+TEST_F(ListCommand, FieldWithoutAHexDigitIsRefusedBeforeAnythingHappens) {
     const std::pair<const char*, const char*> cases[] = {
-        {"", ""}, {"g1", "g"}, {"G", "G"}, {" 1", " "}, {"-", "-"}, {"\xC3\xA9", "\xC3\xA9"}};
+        {"", ""}, {"g1", "g"}, {" 1", " "}, {"\xC3\xA9", "\xC3\xA9"}};
     for (const auto& [field, shown] : cases) {
         SCOPED_TRACE(std::string("field \"") + field + "\"");
-        WarningRecorder recorder;
-        link.SetWarningSink(&recorder);
         EXPECT_EQ(List(field), ListResult::PageRefused);
-        EXPECT_EQ(recorder.Texts(),
-                  std::vector<std::string>{
-                      std::string("WARNING:  Enter new value.  Failed with the following error: "
-                                  "\nNo recognized symbol: ") +
-                      shown + "\nPort: 0\n"});
-        EXPECT_TRUE(view.events.empty());
+        EXPECT_EQ(warnings.Texts().back(),
+                  std::string("WARNING:  Enter new value.  Failed with the following error: "
+                              "\nNo recognized symbol: ") +
+                      shown + "\nPort: 0\n");
+        EXPECT_TRUE(view.shown.empty());
         EXPECT_FALSE(link.IsPortOpen());
-        struct stat info {};
-        EXPECT_NE(stat(file.c_str(), &info), 0);
     }
-    link.SetWarningSink(&warnings);
+    EXPECT_EQ(warnings.Count(), std::size(cases));
+    EXPECT_EQ(access(file.c_str(), F_OK), -1);
 }
 
-TEST_F(ListCommand, CancelStopsAtOnceAndKeepsWhatWasWritten) {
-    view.onStatus = [this](const std::string& text) {
-        if (text == Progress(5)) {
-            link.Cancel();  // the window closes while line 5 is being read
-        }
-    };
-    EXPECT_EQ(List(), ListResult::Cancelled);
+// The limit is on the silence before each reply byte, not on the whole reply. At 30 baud a
+// byte takes 333 ms on the wire: the ping reply's first byte follows the command's three by
+// one byte-time (1333 ms of silence), the others come 1167 + 333 = 1500 ms apart. A pause
+// before the first byte as well would make its silence 2500 ms, over the 2000 ms limit.
+TEST_F(ListCommand, EachReplyByteMayComeCloseToTheTimeOut) {
+    Plug({"--baud", "30", "--pause", "1167"});
+    ASSERT_TRUE(link.OpenPort(1, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512));
+    link.StartMonitor();
+    const auto start = Clock::now();
+    EXPECT_EQ(link.PingCamera(), 0);
+    EXPECT_GE(Clock::now() - start, 4000ms);
     EXPECT_EQ(warnings.Count(), 0u);
-    std::vector<std::string> read = PageLines(0);
-    read.resize(5);
-    EXPECT_EQ(view.lines, read);
-    EXPECT_EQ(view.status, Progress(5));
-    EXPECT_EQ(camera->Exchanges(), 1 + 52 * 5);  // no exchange after the cancel
-    std::vector<std::string> lines;
-    ASSERT_TRUE(SplitCrLf(ReadFileText(file), lines));
-    ASSERT_EQ(lines.size(), 6u);  // header and lines 0 to 4, no closing line
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), read);
 }
 
 }  // namespace
