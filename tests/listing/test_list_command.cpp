@@ -1,11 +1,16 @@
-// The List command in-process against the simulated camera on a pseudo-terminal; its faults
-// and exit codes are vexlarin-list's tests.
+// The List command in-process: the listing file, the header's date, and against the simulated
+// camera on a pseudo-terminal what only the window reaches (its page field, a link kept across
+// listings). What a listing shows and its faults are vexlarin-list's tests.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
+#include <clocale>
+#include <limits>
 
 #include "listing/list_command.h"
+#include "listing/listing_file.h"
 #include "platform/serial_port.h"
 #include "support/listing_fixture.h"
 #include "support/warning_recorder.h"
@@ -13,88 +18,80 @@
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
-// Records what the window would show, each status with the exchanges the camera had logged.
-class RecordingView : public IListView {
-public:
-    std::string PageFieldText() override { return page; }
-    void SetStatus(const std::string& text) override {
-        shown.push_back(text + " @" + std::to_string(camera->Exchanges()));
+TEST(ListingFile, AnythingButARegularFileIsOneWarningAndGetsNothing) {
+    TempDir dir;
+    WarningRecorder warnings;
+    CSerialLink link(&warnings);
+    const std::string fifo = dir / "Vexlarin.txt";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // With a reader, the lines would be gone; without one, the open would wait for good.
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    {
+        CListingFile file(fifo, link);
+        file.WriteLine("line");
+        EXPECT_TRUE(file.Failed());
     }
-    void ResetLines() override {
-        shown.push_back("reset");
-        reset = Clock::now();
-    }
-    void AddLine(const std::string& text) override { shown.push_back(text); }
-    void EnableListButton(bool enable) override { shown.push_back(enable ? "on" : "off"); }
+    char byte;
+    EXPECT_EQ(read(reader, &byte, 1), 0) << "something was written";
+    close(reader);
+    EXPECT_EQ(warnings.Texts(),
+              std::vector<std::string>{"WARNING:  Vexlarin.txt Failed with the following error: "
+                                       "\nnot a regular file\nPort: 0\n"});
+}
 
-    std::string page;
-    std::vector<std::string> shown;
-    const SimulatedCamera* camera = nullptr;
-    Clock::time_point reset;
+TEST(DateText, EnglishNamesAndTwoDigitDayWhateverTheLocale) {
+    // A German locale of our own, as the window takes it from the environment.
+    TempDir dir;
+    ASSERT_EQ(
+        RunChild({"/usr/bin/localedef", "-i", "de_DE", "-f", "UTF-8", dir / "de_DE.UTF-8"}).code,
+        0);
+    ScopedEnv locales("LOCPATH", dir.Path());
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    // Local noon, so that no time zone moves it to another date.
+    std::tm date{};
+    date.tm_year = 2026 - 1900;
+    date.tm_mon = 11;
+    date.tm_mday = 7;
+    date.tm_hour = 12;
+    date.tm_isdst = -1;
+    EXPECT_EQ(DateText(std::mktime(&date)), "Monday, December 07, 2026");
+    std::setlocale(LC_ALL, "C");
+    // A time without a local date gives no text rather than a wrong one.
+    EXPECT_EQ(DateText(std::numeric_limits<std::time_t>::max()), "");
+}
+
+// Only the page field: what a listing shows is vexlarin-list's test.
+struct FieldOnly : IListView {
+    std::string PageFieldText() override { return field; }
+    void SetStatus(const std::string&) override {}
+    void ResetLines() override {}
+    void AddLine(const std::string&) override {}
+    void EnableListButton(bool) override {}
+    std::string field;
 };
 
 class ListCommand : public ListingTest {
 protected:
-    ListResult List(const std::string& field) {
-        view.page = field;
-        view.camera = camera.get();
-        view.shown.clear();
-        return ListPage(link, 1, view, file);
-    }
-    // A complete listing of page `page` behind what the file held, without a warning: each
-    // status shown before its line's first command, a second after the ping.
-    void ExpectComplete(const std::string& field, int page) {
-        const std::string before = ReadFileText(file);
-        const auto start = Clock::now();
-        ASSERT_EQ(List(field), ListResult::Complete);
-        EXPECT_GE(view.reset - start, 1000ms) << "no pause between ping and first line";
-        std::vector<std::string> shown{"reset", "off"};
-        for (int r = 0; r < 16; ++r) {
-            shown.push_back(Progress(r) + " @" + std::to_string(1 + 52 * r));
-            shown.push_back(ExpectedLine(page, r));
-        }
-        shown.push_back(kAdded + " @" + std::to_string(1 + 52 * 16));
-        shown.push_back("on");
-        EXPECT_EQ(view.shown, shown);
-        const std::string after = ReadFileText(file);
-        ASSERT_EQ(after.substr(0, before.size()), before) << "earlier content was changed";
-        ExpectBlock(after.substr(before.size()), "0123456789ABCDEF"[page], PageLines(page));
-        EXPECT_EQ(warnings.Count(), 0u);
-    }
+    void OpenCom1() { ASSERT_TRUE(link.OpenPort(1, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512)); }
 
     WarningRecorder warnings;
     CSerialLink link{&warnings};
-    RecordingView view;
 };
 
-TEST_F(ListCommand, ListingsAppendABlockEachAndFollowTheCameraUnderTheSameName) {
+TEST_F(ListCommand, FieldsFirstCharacterListedAndTheLinkFollowsTheCameraUnderItsName) {
     Plug();
-    ASSERT_TRUE(link.OpenPort(1, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512));
-    std::ofstream(file, std::ios::binary) << "kept\r\n";
-    ExpectComplete("f2", 15);  // the field's first character, lowercase taken as uppercase
-    Plug();                    // another camera: the port the link holds has hung up
-    ExpectComplete("0", 0);
-    EXPECT_EQ(ReadFileText(file).substr(0, 6), "kept\r\n");
-}
-
-// No camera and no port open: the refusal must come before any port is touched.
-TEST_F(ListCommand, FieldWithoutAHexDigitIsRefusedBeforeAnythingHappens) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"", ""}, {"g1", "g"}, {" 1", " "}, {"\xC3\xA9", "\xC3\xA9"}};
-    for (const auto& [field, shown] : cases) {
-        SCOPED_TRACE(std::string("field \"") + field + "\"");
-        EXPECT_EQ(List(field), ListResult::PageRefused);
-        EXPECT_EQ(warnings.Texts().back(),
-                  std::string("WARNING:  Enter new value.  Failed with the following error: "
-                              "\nNo recognized symbol: ") +
-                      shown + "\nPort: 0\n");
-        EXPECT_TRUE(view.shown.empty());
-        EXPECT_FALSE(link.IsPortOpen());
-    }
-    EXPECT_EQ(warnings.Count(), std::size(cases));
-    EXPECT_EQ(access(file.c_str(), F_OK), -1);
+    OpenCom1();
+    FieldOnly view;
+    view.field = "f2";  // the first character, lowercase taken as uppercase
+    ASSERT_EQ(ListPage(link, 1, view, file), ListResult::Complete);
+    const std::string first = ReadFileText(file);
+    ExpectBlock(first, 'F', PageLines(15));
+    Plug();  // another camera: the port the link holds has hung up
+    view.field = "0";
+    ASSERT_EQ(ListPage(link, 1, view, file), ListResult::Complete);
+    ExpectBlock(ReadFileText(file).substr(first.size()), '0', PageLines(0));
+    EXPECT_EQ(warnings.Count(), 0u);
 }
 
 // The limit is on the silence before each reply byte, not on the whole reply. At 30 baud a
@@ -103,11 +100,11 @@ TEST_F(ListCommand, FieldWithoutAHexDigitIsRefusedBeforeAnythingHappens) {
 // before the first byte as well would make its silence 2500 ms, over the 2000 ms limit.
 TEST_F(ListCommand, EachReplyByteMayComeCloseToTheTimeOut) {
     Plug({"--baud", "30", "--pause", "1167"});
-    ASSERT_TRUE(link.OpenPort(1, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512));
+    OpenCom1();
     link.StartMonitor();
-    const auto start = Clock::now();
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(link.PingCamera(), 0);
-    EXPECT_GE(Clock::now() - start, 4000ms);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 4000ms);
     EXPECT_EQ(warnings.Count(), 0u);
 }
 
