@@ -14,7 +14,6 @@ inline const std::string kTimeOutWarning =
     "WARNING:  DV Camera not responding.  Failed with the following error: \n"
     "TimeOut. Check connection between port and camera.\nPort: 1\n";
 inline const std::string kAdded = "Finished - added to Vexlarin.txt";
-inline const std::string kNotWritten = "Finished - could not write Vexlarin.txt";
 
 inline std::string Progress(int line) {
     const char digit = "0123456789ABCDEF"[line];
@@ -31,11 +30,12 @@ inline std::vector<std::string> PageLines(int page) {
 
 // A header of page `page`: English names and a two-digit day, whatever the locale.
 inline bool IsHeader(const std::string& line, char page) {
-    return std::regex_match(line, std::regex("(Mon|Tues|Wednes|Thurs|Fri|Satur|Sun)day, "
-                                             "(January|February|March|April|May|June|July|"
-                                             "August|September|October|November|December) "
-                                             "[0-3][0-9], [0-9]{4}   Page = " +
-                                             std::string(1, page)));
+    const std::regex header(
+        "(Mon|Tues|Wednes|Thurs|Fri|Satur|Sun)day, (January|February|March|"
+        "April|May|June|July|August|September|October|November|December) "
+        "[0-3][0-9], [0-9]{4}   Page = " +
+        std::string(1, page));
+    return std::regex_match(line, header);
 }
 
 // Checks that `text` is one whole block of page `page` with the given data lines.
