@@ -35,9 +35,8 @@ std::string Exchange(int fd, const std::string& command, std::size_t count) {
 }
 
 const std::string kPing = "\x05\x80\x7F";
-// Page 3, line A, byte 5 with a wrong check byte: A4 is right.
-const std::string kBrokenRead =
-    "\x01\x80\x0E\x10\x20\x4D\x40\x30\xA5\x02" + std::string(8, '\xFF') + "\xA5";
+// A read of page 3, line A, byte 5, without its check byte.
+const std::string kRead = "\x01\x80\x0E\x10\x20\x4D\x40\x30\xA5\x02" + std::string(8, '\xFF');
 
 }  // namespace
 
@@ -45,18 +44,19 @@ TEST(CamsimProgram, AnswersAcrossReopensLogsEachExchangeAndHangsUpWhenTold) {
     TempDir dir;
     SimulatedCamera camsim(dir / "camsim.log", {"--link", dir / "link", "--hangup-after", "6"});
     // The tool closes and re-opens the port around every listing: the camera must survive it.
-    // A broken command gets no answer, and the next one does.
+    // A wrong check byte gets no answer, and the next command does. The default memory holds
+    // 30 + A5 + 02 = D7 at 30 A5 02; the reply's check is the xor of 0D to D7 and seven FF.
     for (int round = 0; round < 3; ++round) {
         const int fd = OpenRaw(dir / "link");
         ASSERT_GE(fd, 0);
-        EXPECT_EQ(Exchange(fd, kBrokenRead + kPing, 3), "\x06\x80\x7F");
-        EXPECT_EQ(Exchange(fd, "\x10\x3B\x04", 1), "\x06");
+        EXPECT_EQ(Exchange(fd, kRead + "\xA5" + kPing, 3), "\x06\x80\x7F");
+        EXPECT_EQ(Exchange(fd, kRead + "\xA4", 18),
+                  "\x06\x80\x0D\x10\x20\x4D\x40\x30\xA5\xD7" + std::string(7, '\xFF') + "\x8D");
         close(fd);
     }
     const int fd = OpenRaw(dir / "link");
     EXPECT_EQ(Exchange(fd, kPing, 3), "") << "the seventh command is the one it hangs up at";
     close(fd);
-    EXPECT_EQ(camsim.Wait(), 0);
     const auto lines = ReadLines(dir / "camsim.log");
     ASSERT_EQ(lines.size(), 10u);
     EXPECT_EQ(lines[0], "01800E10204D4030A502FFFFFFFFFFFFFFFFA5 -");
