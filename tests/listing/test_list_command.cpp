@@ -1,84 +1,106 @@
-// The List command end to end, against the simulated camera on a pseudo-terminal. Faults of
-// the camera, the port and the file are the fault campaign's.
+// The List command in-process: the listing file, the header's date, and what only the window
+// reaches (its page field, a link kept across listings); the rest is vexlarin-list's test.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <fstream>
+#include <chrono>
+#include <clocale>
 
+#include "listing/list_command.h"
+#include "listing/listing_file.h"
+#include "platform/serial_port.h"
 #include "support/listing_fixture.h"
+#include "support/warning_recorder.h"
 
 namespace {
 
-class ListCommand : public ListingTest {
-protected:
-    void SetUp() override {
-        Plug();
-        OpenCom1();
-    }
+using namespace std::chrono_literals;
+
+TEST(ListingFile, AnythingButARegularFileIsOneWarningAndGetsNothing) {
+    TempDir dir;
+    WarningRecorder warnings;
+    CSerialLink link(&warnings);
+    const std::string fifo = dir / "Vexlarin.txt";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // With a reader, the lines would be gone; without one, the open would wait for good.
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    CListingFile file(fifo, link);
+    file.WriteLine("line");
+    EXPECT_TRUE(file.Failed());
+    char byte;
+    EXPECT_EQ(read(reader, &byte, 1), 0) << "something was written";
+    close(reader);
+    EXPECT_EQ(warnings.Texts(),
+              std::vector<std::string>{"WARNING:  Vexlarin.txt Failed with the following error: "
+                                       "\nnot a regular file\nPort: 0\n"});
+}
+
+TEST(DateText, EnglishNamesAndTwoDigitDayWhateverTheLocale) {
+    // A German locale of our own, as the window takes it from the environment.
+    TempDir dir;
+    ASSERT_EQ(
+        RunChild({"/usr/bin/localedef", "-i", "de_DE", "-f", "UTF-8", dir / "de_DE.UTF-8"}).code,
+        0);
+    ScopedEnv locales("LOCPATH", dir.Path());
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    // Local noon, so that no time zone moves it to another date.
+    std::tm date{};
+    date.tm_year = 2026 - 1900;
+    date.tm_mon = 11;
+    date.tm_mday = 7;
+    date.tm_hour = 12;
+    date.tm_isdst = -1;
+    EXPECT_EQ(DateText(std::mktime(&date)), "Monday, December 07, 2026");
+    std::setlocale(LC_ALL, "C");
+}
+
+// Only the page field: what a listing shows is vexlarin-list's test.
+struct FieldOnly : IListView {
+    std::string PageFieldText() override { return field; }
+    void SetStatus(const std::string&) override {}
+    void ResetLines() override {}
+    void AddLine(const std::string&) override {}
+    void EnableListButton(bool) override {}
+    std::string field;
 };
 
-TEST_F(ListCommand, CompleteListingsAppendOneBlockEachBehindWhatWasThere) {
-    // The memory formula the expectations use, worked out by hand for page 0 line 0.
-    ASSERT_EQ(ExpectedLine(0, 0), "00    02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 ");
-    std::ofstream(file, std::ios::binary) << "kept\r\n";
-    ASSERT_EQ(List(), ListResult::Complete);
-    // Each status is shown before its line's first command reaches the camera.
-    EXPECT_EQ(view.events, ListingEvents(PageLines(0), kAdded));
-    EXPECT_EQ(view.lines, PageLines(0));  // the earlier entry is gone
-    const std::string text = ReadFileText(file);
-    ASSERT_EQ(text.substr(0, 6), "kept\r\n");
-    ExpectBlock(text.substr(6), '0', PageLines(0));
-    ExpectNextListingComplete();
-    EXPECT_EQ(warnings.Count(), 0u);
-}
+class ListCommand : public ListingTest {
+protected:
+    WarningRecorder warnings;
+    CSerialLink link{&warnings};
+};
 
-TEST_F(ListCommand, PageIsTheFirstCharacterOfTheFieldInUppercase) {
-    ASSERT_EQ(List("12"), ListResult::Complete);
+TEST_F(ListCommand, FieldsFirstCharacterListedAndTheLinkFollowsTheCameraUnderItsName) {
+    Plug({"--silent-after", "0"});
+    ASSERT_TRUE(link.OpenPort(1, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512));
+    FieldOnly view;
+    view.field = "f2";  // the first character, lowercase taken as uppercase
+    EXPECT_EQ(ListPage(link, 1, view, file), ListResult::NoAnswer);
+    // Each time another camera under the name: the link lets the old port go without a word.
+    Plug();
+    ASSERT_EQ(ListPage(link, 1, view, file), ListResult::Complete);
     const std::string first = ReadFileText(file);
-    ExpectBlock(first, '1', PageLines(1));
-    ASSERT_EQ(List("a"), ListResult::Complete);
-    ExpectBlock(ReadFileText(file).substr(first.size()), 'A', PageLines(10));
-    EXPECT_EQ(warnings.Count(), 0u);
+    ExpectBlock(first, 'F', PageLines(15));
+    Plug();
+    view.field = "0";
+    ASSERT_EQ(ListPage(link, 1, view, file), ListResult::Complete);
+    ExpectBlock(ReadFileText(file).substr(first.size()), '0', PageLines(0));
+    EXPECT_EQ(warnings.Texts(), std::vector<std::string>{kTimeOutWarning});
 }
 
-// No camera and no port open: the refusal must come before any port is touched.
-TEST_F(ListingTest, FieldWithoutAHexDigitIsRefusedBeforeAnythingHappens) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"", ""}, {"g1", "g"}, {"G", "G"}, {" 1", " "}, {"-", "-"}, {"\xC3\xA9", "\xC3\xA9"}};
-    for (const auto& [field, shown] : cases) {
-        SCOPED_TRACE(std::string("field \"") + field + "\"");
-        WarningRecorder recorder;
-        link.SetWarningSink(&recorder);
-        EXPECT_EQ(List(field), ListResult::PageRefused);
-        EXPECT_EQ(recorder.Texts(),
-                  std::vector<std::string>{
-                      std::string("WARNING:  Enter new value.  Failed with the following error: "
-                                  "\nNo recognized symbol: ") +
-                      shown + "\nPort: 0\n"});
-        EXPECT_TRUE(view.events.empty());
-        EXPECT_FALSE(link.IsPortOpen());
-        struct stat info {};
-        EXPECT_NE(stat(file.c_str(), &info), 0);
-    }
-    link.SetWarningSink(&warnings);
-}
-
-TEST_F(ListCommand, CancelStopsAtOnceAndKeepsWhatWasWritten) {
-    view.onStatus = [this](const std::string& text) {
-        if (text == Progress(5)) {
-            link.Cancel();  // the window closes while line 5 is being read
-        }
-    };
-    EXPECT_EQ(List(), ListResult::Cancelled);
+// The limit is on the silence before each reply byte, not on the whole reply. At 30 baud a
+// byte takes 333 ms on the wire: the ping reply's first byte follows the command's three by
+// one byte-time (1333 ms of silence), the others come 1167 + 333 = 1500 ms apart. A pause
+// before the first byte as well would make its silence 2500 ms, over the 2000 ms limit.
+TEST_F(ListCommand, EachReplyByteMayComeCloseToTheTimeOut) {
+    Plug({"--baud", "30", "--pause", "1167"});
+    ASSERT_TRUE(link.OpenPort(1, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512));
+    link.StartMonitor();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(link.PingCamera(), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 4000ms);
     EXPECT_EQ(warnings.Count(), 0u);
-    std::vector<std::string> read = PageLines(0);
-    read.resize(5);
-    EXPECT_EQ(view.lines, read);
-    EXPECT_EQ(view.status, Progress(5));
-    EXPECT_EQ(camera->Exchanges(), 1 + 52 * 5);  // no exchange after the cancel
-    std::vector<std::string> lines;
-    ASSERT_TRUE(SplitCrLf(ReadFileText(file), lines));
-    ASSERT_EQ(lines.size(), 6u);  // header and lines 0 to 4, no closing line
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), read);
 }
 
 }  // namespace

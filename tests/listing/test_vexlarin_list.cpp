@@ -1,10 +1,11 @@
-// vexlarin-list as a script runs it: its output, its file and its exit codes, against the
-// simulated camera.
+// vexlarin-list as a script runs it: its output, its file, its image and its exit codes,
+// against the simulated camera.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 
 #include "platform/standard_streams.h"
@@ -21,252 +22,148 @@ std::string Output(const std::vector<std::string>& lines, const std::string& end
     return out;
 }
 
-// Standard output of a listing of page `page` that read `lines`: the header line first.
-void ExpectPrinted(const std::string& out, char page, const std::vector<std::string>& lines) {
-    const std::size_t end = out.find('\n');
-    ASSERT_NE(end, std::string::npos) << out;
-    EXPECT_TRUE(IsHeader(out.substr(0, end), page)) << out;
-    EXPECT_EQ(out.substr(end + 1), Output(lines));
-}
-
 class VexlarinList : public ListingTest {
 protected:
-    ChildOptions InDir(long fileSizeLimit = -1) const {
-        ChildOptions options;
-        options.directory = dir.Path();
-        options.fileSizeLimit = fileSizeLimit;
-        return options;
-    }
     ChildOutcome Run(std::vector<std::string> args, long fileSizeLimit = -1) {
         args.insert(args.begin(), VEXLARIN_LIST);
-        return RunChild(args, InDir(fileSizeLimit));
+        return RunChild(args, {dir.Path(), "/dev/null", fileSizeLimit});
     }
 };
 
-TEST_F(VexlarinList, ListsThePageOnTheLowestPortThatOpens) {
+TEST_F(VexlarinList, ListsAPageOnTheLowestPortThatOpensToOutputFileAndImage) {
     SimulatedCamera com3(dir / "com3.log"), com4(dir / "com4.log");
     PortMapping map3(3, com3.DevicePath()), map4(4, com4.DevicePath());
-    const ChildOutcome outcome = Run({});
+    // The image is written in place: what it held elsewhere stays.
+    std::ofstream(dir / "image.bin", std::ios::binary) << std::string(4096, 'x');
+    const auto start = std::chrono::steady_clock::now();
+    const ChildOutcome outcome = Run({"--page", "7", "--image", "image.bin"});
+    // The camera needs a second between the ping and the first line.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     EXPECT_EQ(outcome.code, 0);
-    ExpectPrinted(outcome.out, '0', PageLines(0));
     std::string status;
     for (int r = 0; r < 16; ++r) {
         status += Progress(r) + "\n";
     }
     EXPECT_EQ(outcome.err, status + kAdded + "\n");
     const std::string text = ReadFileText(file);
-    ExpectBlock(text, '0', PageLines(0));
-    EXPECT_EQ(outcome.out.substr(0, outcome.out.find('\n')), text.substr(0, text.find('\r')));
+    ExpectBlock(text, '7', PageLines(7));
+    EXPECT_EQ(outcome.out, text.substr(0, text.find('\r')) + "\n" + Output(PageLines(7)));
+    // Byte i of line r of page p in the default memory is 16p + 16r + i + 2.
+    std::string image(4096, 'x');
+    for (int k = 0; k < 256; ++k) {
+        image[7 * 256 + k] = static_cast<char>(16 * 7 + 16 * (k / 16) + k % 16 + 2);
+    }
+    EXPECT_EQ(ReadFileText(dir / "image.bin"), image);
     EXPECT_EQ(com3.Exchanges(), 1 + 16 * 52);
     EXPECT_EQ(com4.Exchanges(), 0);  // only probed
 }
 
-TEST_F(VexlarinList, CommandLineAndHelp) {
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"--port", "5"},
-                                               {"--port", "0"},
-                                               {"--port"},
-                                               {"--page"},
-                                               {"--bogus"},
-                                               {"1"},
-                                               {"--port=1", "--device=/dev/null"},
-                                               {"--ports", "--page", "1"}}) {
-        const ChildOutcome outcome = Run(args);
-        EXPECT_EQ(outcome.code, 1) << args[0];
-        EXPECT_NE(outcome.err.find("Usage: vexlarin-list"), std::string::npos) << args[0];
-    }
-    const ChildOutcome help = Run({"--help"});
-    EXPECT_EQ(help.code, 0);
-    EXPECT_NE(help.out.find("Exit codes"), std::string::npos);
-}
-
-struct ExitCase {
-    std::vector<std::string> args;
-    bool camera;  // a camera on COM1, with `faults`
-    std::vector<std::string> faults;
-    int code;
-    std::vector<std::string> errHas;  // parts of standard error
-    bool errIsExactly;                // standard error is errHas[0] and nothing else
-};
-
-TEST_F(VexlarinList, EachFailureHasItsExitCode) {
-    const auto missing = [](int n, const std::string& path) {
-        return "COM" + std::to_string(n) + " (" + path + "): No such file or directory";
-    };
-    const auto refused = [](const std::string& page) {
-        return "vexlarin-list: --page takes one hexadecimal digit, 0 to 9 or A to F, or all, "
-               "not \"" +
-               page + "\"\n";
-    };
-    const std::string silent =
-        "Application Error: WARNING:  DV Camera not responding.  Failed "
-        "with the following error: \nTimeOut. Check connection between "
-        "port and camera.\nPort: 1\n";
-    const std::string com2 = missing(2, "/nonexistent/vexlarin-com2");
-    // A file is no port: it is neither opened as one nor written to.
-    const std::string notAPort = dir / "not-a-port";
-    std::ofstream(notAPort) << "kept";
-    PortMapping com3(3, notAPort);
-    const std::vector<std::string> allMissing{missing(1, stable), com2,
-                                              "COM3 (" + notAPort + "): not a serial device",
-                                              missing(4, "/nonexistent/vexlarin-com4")};
-    const ExitCase cases[] = {
-        {{}, false, {}, 2, allMissing, false},
+// Failures before any line is read: nothing printed or written.
+TEST_F(VexlarinList, EachEarlyFailureHasItsExitCode) {
+    const std::string refused =
+        "vexlarin-list: --page takes one hexadecimal digit, 0 to 9 or A to F, or all, not \"";
+    const std::string com2 = "COM2 (/nonexistent/vexlarin-com2): No such file or directory";
+    const struct {
+        std::vector<std::string> args;
+        bool camera;  // one that never answers, on COM1
+        int code;
+        std::string err;  // all of standard error, or (ending without LF) a part of it
+    } cases[] = {
+        {{"--port", "5"}, false, 1, "Usage: vexlarin-list"},
+        {{},
+         false,
+         2,
+         "vexlarin-list: no port opened:\n  COM1 (" + stable + "): No such file or directory\n  " +
+             com2 + "\n  COM3 ("},
         // Only the port asked for is tried.
-        {{"--port", "2"}, false, {}, 2, {"vexlarin-list: no port opened: " + com2 + "\n"}, true},
+        {{"--port", "2"}, false, 2, "vexlarin-list: no port opened: " + com2 + "\n"},
         // The page is refused before any port is touched, even probed: none of them opens.
-        {{"--page", "10"}, false, {}, 3, {refused("10")}, true},
-        {{"--page", "Fun"}, false, {}, 3, {refused("Fun")}, true},
-        {{"--page=zz"}, false, {}, 3, {refused("zz")}, true},
-        {{"--port=1", "--page=7"}, true, {"--silent-after", "0"}, 4, {silent}, true},
-        {{"--port", "1", "--page", "b"}, true, {"--silent-after", "781"}, 5, {silent}, false},
+        {{"--page", "10"}, false, 3, refused + "10\"\n"},
+        {{"--page", "g"}, false, 3, refused + "g\"\n"},
+        {{"--port=1", "--page=7"}, true, 4, "Application Error: " + kTimeOutWarning},
     };
-    for (const ExitCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
-        Unplug();
+        camera.reset();
         if (c.camera) {
-            Plug(c.faults);
+            Plug({"--silent-after", "0"});
         }
         const ChildOutcome outcome = Run(c.args);
         EXPECT_EQ(outcome.code, c.code);
-        for (const std::string& part : c.errHas) {
-            EXPECT_NE(outcome.err.find(part), std::string::npos) << outcome.err;
-        }
-        if (c.errIsExactly) {
-            EXPECT_EQ(outcome.err, c.errHas[0]);
-        }
-        if (c.code == 5) {
-            // Silent after the ping and 15 lines of 52 exchanges: only the last line fails.
-            std::vector<std::string> page = PageLines(11);
-            page[15] = "XXXX";
-            ExpectPrinted(outcome.out, 'B', page);
-            ExpectBlock(ReadFileText(file), 'B', page);
+        if (c.err.back() == '\n') {
+            EXPECT_EQ(outcome.err, c.err);
         } else {
-            EXPECT_EQ(outcome.out, "");
-            EXPECT_EQ(access(file.c_str(), F_OK), -1) << "nothing may be written";
-            EXPECT_EQ(c.camera ? camera->Exchanges() : 0, c.code == 4 ? 1 : 0);
+            EXPECT_NE(outcome.err.find(c.err), std::string::npos) << outcome.err;
         }
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(access(file.c_str(), F_OK), -1) << "nothing may be written";
+        EXPECT_EQ(c.camera ? camera->Exchanges() : 0, c.code == 4 ? 1 : 0);
     }
-    EXPECT_EQ(ReadFileText(notAPort), "kept");
 }
 
-TEST_F(VexlarinList, DiskFillingMidLineKeepsEveryWholeLineBeforeItAndGivesItsOwnCode) {
-    Plug();
+// The disk fills in data line 5 whatever the date (a header takes 33 to 42 bytes, a line 56) and
+// line 15 is not answered: lines 0 to 4 stay whole and line 5 is cut back to nothing, so that no
+// torn line is left for the next block to be glued onto; the file's failure outranks the line's.
+TEST_F(VexlarinList, DiskFillingMidLineKeepsEveryWholeLineBeforeIt) {
+    Plug({"--silent-after", "781"});  // the ping and 15 lines of 52 exchanges
     std::ofstream(file, std::ios::binary) << "kept\r\n";
-    // The limit falls inside data line 5 whatever the date (a header takes 33 to 42 bytes,
-    // a data line 56): the earlier content, the header and lines 0 to 4 are whole, line 5 is
-    // cut back to nothing, so that no torn line is left for the next block to be glued onto.
-    constexpr long kLimit = 6 + 42 + 56 * 5 + 20;
-    const ChildOutcome full = Run({"--port", "1"}, kLimit);
+    const ChildOutcome full = Run({"--page", "b"}, 6 + 42 + 56 * 5 + 20);
     EXPECT_EQ(full.code, 6);
-    ExpectPrinted(full.out, '0', PageLines(0));  // the page is still read and shown
+    std::vector<std::string> page = PageLines(11);
+    page[15] = "XXXX";
     const std::string message =
         "Application Error: WARNING:  Vexlarin.txt Failed with the "
         "following error: \nFile too large\nPort: 1\n";
     EXPECT_NE(full.err.find(message), std::string::npos) << full.err;
-    EXPECT_EQ(full.err.find("Application Error"), full.err.rfind("Application Error"));
-    EXPECT_NE(full.err.find(kNotWritten), std::string::npos);
-
+    EXPECT_EQ(full.err.find(message), full.err.rfind(message)) << "more than once";
+    EXPECT_NE(full.err.find("Finished - could not write Vexlarin.txt"), std::string::npos);
     const std::string cut = ReadFileText(file);
     const std::size_t headerEnd = cut.find("\r\n", 6) + 2;
     ASSERT_EQ(cut.substr(0, 6), "kept\r\n");
-    EXPECT_TRUE(IsHeader(cut.substr(6, headerEnd - 8), '0')) << cut;
-    EXPECT_EQ(cut.substr(headerEnd), Output(PageLines(0), "\r\n").substr(0, 56 * 5));
-
-    // Room again: the next run appends a whole block behind what is there.
-    EXPECT_EQ(Run({"--port", "1"}).code, 0);
-    const std::string after = ReadFileText(file);
-    ASSERT_EQ(after.substr(0, cut.size()), cut);
-    ExpectBlock(after.substr(cut.size()), '0', PageLines(0));
+    EXPECT_TRUE(IsHeader(cut.substr(6, headerEnd - 8), 'B')) << cut;
+    EXPECT_EQ(cut.substr(headerEnd), Output(page, "\r\n").substr(0, 56 * 5));
+    // The page is still read and shown.
+    EXPECT_EQ(full.out, cut.substr(6, headerEnd - 8) + "\n" + Output(page));
 }
 
-// The whole memory in one run, from a device given by its path: a block per page in page order
-// in the file asked for, and the bytes as an image that equals the camera's byte for byte.
-TEST_F(VexlarinList, WholeMemoryIntoAFileOfItsOwnAndAnImageEqualToTheCamerasMemory) {
+// The whole memory in one run from a device given by its path, the camera falling silent at
+// page E's last line: a block per page read in the file asked for, an image equal to the
+// camera's memory where it answered and FF elsewhere, and the most serious page's result (a
+// line that failed, over the page that then did not answer).
+TEST_F(VexlarinList, WholeMemoryIntoAFileAndAnImageUntilTheCameraFallsSilent) {
     std::string memory(4096, '\0');
     for (std::size_t k = 0; k < memory.size(); ++k) {
         memory[k] = static_cast<char>((k * 37 + 11) % 256);
     }
     std::ofstream(dir / "memory.bin", std::ios::binary) << memory;
-    Plug({"--image", dir / "memory.bin"});
+    Plug({"--image", dir / "memory.bin", "--silent-after", std::to_string(833 * 14 + 781)});
     const ChildOutcome outcome =
         Run({"--device", stable, "--page", "all", "--file", "pages.txt", "--image", "read.bin"});
-    EXPECT_EQ(outcome.code, 0) << outcome.err;
-    EXPECT_EQ(ReadFileText(dir / "read.bin"), memory);
-    EXPECT_EQ(access(file.c_str(), F_OK), -1) << "Vexlarin.txt written";
+    EXPECT_EQ(outcome.code, 5) << outcome.err;
+    std::string image = memory;
+    std::fill(image.begin() + 256 * 14 + 16 * 15, image.end(), '\xFF');
+    EXPECT_EQ(ReadFileText(dir / "read.bin"), image);
+    EXPECT_NE(outcome.err.find("Finished - added to pages.txt\n"), std::string::npos);
 
     std::vector<std::string> lines;
     ASSERT_TRUE(SplitCrLf(ReadFileText(dir / "pages.txt"), lines));
-    ASSERT_EQ(lines.size(), 16u * 18);
-    const char* const digits = "0123456789ABCDEF";
-    for (int p = 0; p < 16; ++p) {
-        SCOPED_TRACE(p);
-        EXPECT_TRUE(IsHeader(lines[18 * p], digits[p])) << lines[18 * p];
-        for (int r = 0; r < 16; ++r) {
-            std::string line = std::string(1, digits[r]) + "0    ";
-            for (int i = 0; i < 16; ++i) {
-                const auto byte = static_cast<unsigned char>(memory[256 * p + 16 * r + i]);
-                line += {digits[byte / 16], digits[byte % 16], ' '};
-            }
-            EXPECT_EQ(lines[18 * p + 1 + r], line);
-        }
-        EXPECT_EQ(lines[18 * p + 17], "");
-        const std::string progress = std::string("vexlarin-list: page ") + digits[p] + " (" +
-                                     std::to_string(p + 1) + " of 16)\n";
-        EXPECT_NE(outcome.err.find(progress), std::string::npos) << outcome.err;
-    }
-    EXPECT_NE(outcome.err.find("Finished - added to pages.txt\n"), std::string::npos);
+    EXPECT_EQ(lines.size(), 15u * 18);
+    EXPECT_NE(outcome.err.find("vexlarin-list: page F (16 of 16)\n"), std::string::npos);
 }
 
-TEST_F(VexlarinList, LostOutputIsReportedAndClosedStreamsKeepTheLineClean) {
+TEST_F(VexlarinList, LostOutputIsReportedOnceAndTheFileStillWritten) {
     Plug();
-    // Closed at start, standard output and error were where the probed port landed, and the
-    // status texts went down the line as commands. Now only output that is lost is news.
-    const std::pair<const char*, const char*> cases[] = {{">&- 2>&-", nullptr},
-                                                         {">/dev/full", "No space left on device"}};
-    for (const auto& [redirect, reason] : cases) {
-        SCOPED_TRACE(redirect);
-        const std::size_t before = ReadFileText(file).size();
-        const int exchanges = camera->Exchanges();
-        const ChildOutcome outcome = RunChild(
-            {"/bin/sh", "-c", std::string("exec \"$0\" ") + redirect, VEXLARIN_LIST}, InDir());
-        EXPECT_EQ(outcome.code, 7);
-        EXPECT_EQ(camera->Exchanges() - exchanges, 1 + 16 * 52) << "not only commands were sent";
-        ExpectBlock(ReadFileText(file).substr(before), '0', PageLines(0));
-        if (reason) {
-            const std::string message =
-                std::string("vexlarin-list: writing to standard output failed: ") + reason;
-            EXPECT_NE(outcome.err.find(message), std::string::npos) << outcome.err;
-            EXPECT_EQ(outcome.err.find(message), outcome.err.rfind(message)) << "more than once";
-        }
-    }
+    const ChildOutcome outcome =
+        RunChild({"/bin/sh", "-c", "exec \"$0\" >/dev/full", VEXLARIN_LIST}, {dir.Path()});
+    EXPECT_EQ(outcome.code, 7);
+    ExpectBlock(ReadFileText(file), '0', PageLines(0));
+    const std::string message =
+        "vexlarin-list: writing to standard output failed: No space left on device";
+    EXPECT_NE(outcome.err.find(message), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.err.find(message), outcome.err.rfind(message)) << "more than once";
 }
 
-TEST_F(VexlarinList, InterruptKeepsTheLinesWrittenSoFar) {
-    Plug();
-    ChildOptions options = InDir();
-    options.stderrPath = "";
-    ChildProcess child({VEXLARIN_LIST, "--port", "1"}, options);
-    std::string line;
-    for (int r = 0; r < 1 + 3; ++r) {  // the header and three lines
-        ASSERT_TRUE(child.ReadLine(line));
-    }
-    child.Signal(SIGINT);
-    const std::string rest = child.ReadRest();
-    const std::string errors = child.ReadErrors();
-    EXPECT_EQ(child.Wait(), 130);
-    const int shown = 3 + static_cast<int>(std::count(rest.begin(), rest.end(), '\n'));
-    ASSERT_LT(shown, 16);
-    std::vector<std::string> lines;
-    ASSERT_TRUE(SplitCrLf(ReadFileText(file), lines));
-    ASSERT_EQ(lines.size(), static_cast<std::size_t>(1 + shown));  // no closing empty line
-    for (int r = 0; r < shown; ++r) {
-        EXPECT_EQ(lines[1 + r], ExpectedLine(0, r));
-    }
-    EXPECT_EQ(errors.find("Application Error"), std::string::npos) << errors;
-}
-
-// What keeps a port off standard output and error in every program, whatever it opens first.
+// Closed at start, standard output or error would be where the next port or file lands.
 TEST(StandardDescriptors, ClosedOnesLeadToDevNullBeforeAnythingElseIsOpened) {
     EXPECT_EXIT(
         {
@@ -279,9 +176,8 @@ TEST(StandardDescriptors, ClosedOnesLeadToDevNullBeforeAnythingElseIsOpened) {
         testing::ExitedWithCode(0), "");
 }
 
-// vexlarin-list's signal intake, driven on this thread: a warning that comes once the user has
-// stopped (the camera's port hanging up as the simulator is stopped by the same Ctrl-C) is not
-// shown, whether the signal has been taken yet or not; a second signal ends the program.
+// vexlarin-list's signal intake on this thread: no warning once the user has stopped (the port
+// hangs up as the same Ctrl-C stops the camera), taken or not; a second signal ends it at once.
 TEST(StopSignals, NoWarningOnceTheUserStoppedAndASecondSignalEndsAtOnce) {
     platform::StopSignals stop;
     std::vector<std::string> shown;
@@ -291,10 +187,7 @@ TEST(StopSignals, NoWarningOnceTheUserStoppedAndASecondSignalEndsAtOnce) {
     warn("before");
     raise(SIGINT);  // blocked: pending until taken
     warn("pending");
-    int stopped = 0;
-    EXPECT_EQ(stop.TakeNext([&](int signal) { stopped = signal; }), SIGINT);
-    EXPECT_EQ(stopped, SIGINT);
-    EXPECT_EQ(stop.Received(), SIGINT);
+    EXPECT_EQ(stop.TakeNext([](int) {}), SIGINT);
     warn("taken");
     EXPECT_EQ(shown, std::vector<std::string>{"before"});
     // Whatever the program is stuck in, the next signal ends it with 128 + its number.
