@@ -108,7 +108,7 @@ TEST_F(CameraTest, WrongRepliesEndTheOperationAfterOneTimeout) {
 
 // With the real monitor thread: replies arrive byte by byte while the exchange waits on them.
 TEST_F(CameraTest, ReadsALineFromTheSimulatedCamera) {
-    SimulatedCamera camera(std::vector<std::string>{});
+    SimulatedCamera camera;
     PortMapping com1(1, camera.DevicePath());
     ASSERT_TRUE(m_link.OpenPort(1, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512));
     ASSERT_TRUE(m_link.StartMonitor());

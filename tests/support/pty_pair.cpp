@@ -1,6 +1,5 @@
 #include "support/pty_pair.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -55,14 +54,3 @@ AllPortsMissing::AllPortsMissing()
               {2, "/nonexistent/vexlarin-com2"},
               {3, "/nonexistent/vexlarin-com3"},
               {4, "/nonexistent/vexlarin-com4"}} {}
-
-int OpenDescriptorCount() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir) != nullptr) {
-            ++count;
-        }
-        closedir(dir);
-    }
-    return count;
-}

@@ -50,6 +50,3 @@ public:
 private:
     PortMapping m_ports[4];
 };
-
-// Number of descriptors this process has open.
-int OpenDescriptorCount();

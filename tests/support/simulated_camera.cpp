@@ -22,33 +22,28 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ignored);
 }
 
-SimulatedCamera::SimulatedCamera(const std::vector<std::string>& args) {
+SimulatedCamera::SimulatedCamera(const std::string& logPath,
+                                 const std::vector<std::string>& options)
+    : m_log(logPath) {
     std::vector<std::string> argv{VEXLARIN_CAMSIM};
-    argv.insert(argv.end(), args.begin(), args.end());
+    if (!logPath.empty()) {
+        argv.insert(argv.end(), {"--log", logPath});
+    }
+    argv.insert(argv.end(), options.begin(), options.end());
     m_process = std::make_unique<ChildProcess>(argv);
     // The child prints the path once the terminal is ready.
     EXPECT_TRUE(m_process->ReadLine(m_device) && !m_device.empty())
         << "vexlarin-camsim printed no device path";
 }
 
-SimulatedCamera::SimulatedCamera(const std::string& logPath,
-                                 const std::vector<std::string>& options)
-    : SimulatedCamera([&] {
-          std::vector<std::string> args{"--log", logPath};
-          args.insert(args.end(), options.begin(), options.end());
-          return args;
-      }()) {
-    m_log = logPath;
+void SimulatedCamera::Stop() {
+    m_process->Signal(SIGTERM);
+    m_process->Wait();
 }
 
 int SimulatedCamera::Exchanges() const {
     const std::string log = m_log.empty() ? "" : ReadFileText(m_log);
     return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
-}
-
-int SimulatedCamera::Stop() {
-    m_process->Signal(SIGTERM);
-    return m_process->Wait();
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {

@@ -25,19 +25,17 @@ private:
 // vexlarin-camsim on its own pseudo-terminal.
 class SimulatedCamera {
 public:
-    // Starts it with `args` and reads the device path it prints first.
-    explicit SimulatedCamera(const std::vector<std::string>& args);
-    // The same, logging every exchange to `logPath`.
-    SimulatedCamera(const std::string& logPath, const std::vector<std::string>& options = {});
+    // Starts it with `options`, logging every exchange to `logPath` unless that is empty, and
+    // reads the device path it prints first.
+    explicit SimulatedCamera(const std::string& logPath = "",
+                             const std::vector<std::string>& options = {});
     ~SimulatedCamera() { Stop(); }
 
     const std::string& DevicePath() const { return m_device; }
     // Exchanges logged so far (it logs each before its reply goes out); 0 without a log.
     int Exchanges() const;
-    // Ends the simulator, so its terminal hangs up; its exit status, -1 when already ended.
-    int Stop();
-    // Waits for it to end by itself; its exit status.
-    int Wait() { return m_process->Wait(); }
+    // Ends it by SIGTERM, so that it removes its --link name and its terminal hangs up.
+    void Stop();
 
 private:
     std::string m_log;

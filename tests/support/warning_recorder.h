@@ -35,28 +35,17 @@ private:
 };
 
 struct CSerialLinkTestAccess {
-    static int PortNumber(const CSerialLink& link) { return link.m_portNumber; }
     static const platform::SerialPort* Port(const CSerialLink& link) { return link.m_hPort.get(); }
-    static const platform::PortTimeouts& Timeouts(const CSerialLink& link) {
-        return link.m_timeouts;
-    }
     static const platform::PortState& Dcb(const CSerialLink& link) { return link.m_dcb; }
     static const std::uint8_t* SendBuffer(const CSerialLink& link) {
         return link.m_sendBuffer.get();
     }
-    static std::uint32_t SendBufferSize(const CSerialLink& link) { return link.m_sendBufferSize; }
     static std::int32_t SendLength(const CSerialLink& link) { return link.m_sendLength; }
-    static const std::array<std::uint8_t, CSerialLink::kReplySize>& Reply(const CSerialLink& link) {
-        return link.m_reply;
-    }
     static std::int32_t ReplyCount(const CSerialLink& link) { return link.m_replyCount.load(); }
     static const std::string& Line(const CSerialLink& link) { return link.m_line; }
     static bool ThreadAlive(const CSerialLink& link) { return link.m_threadAlive.load(); }
     static void StoreReplyByte(CSerialLink& link, std::uint8_t byte) { link.StoreReplyByte(byte); }
-    static void ClearReply(CSerialLink& link) { link.ClearReply(); }
     static platform::Event* ByteEvent(CSerialLink& link) { return link.m_hByteEvent.get(); }
-    static platform::Event* SendEvent(CSerialLink& link) { return link.m_hSendEvent.get(); }
-    static platform::Event* StopEvent(CSerialLink& link) { return link.m_hStopEvent.get(); }
     // The reply bytes counted so far, taken under the lock that the monitor thread stores under.
     static std::vector<std::uint8_t> ReplySnapshot(CSerialLink& link) {
         std::lock_guard<std::mutex> guard(link.m_replyLock);
@@ -73,5 +62,4 @@ struct CSerialLinkTestAccess {
                                      std::function<void(const char* command)> hook) {
         link.m_commandHandedOver = std::move(hook);
     }
-    static std::mutex& Lock(CSerialLink& link) { return link.m_lock; }
 };
