@@ -151,6 +151,14 @@ TEST_F(SerialLinkTest, HeldMissingOrNoTerminalIsRefusedSilently) {
     EXPECT_EQ(other.OpenError(), EBUSY);
     EXPECT_EQ(platform::OpenErrorText(EBUSY, ""),
               "Device or resource busy (held by another program)");
+    // Not allowed: the group to ask for is named, by its number when it has no name.
+    const char* device = m_pty1.DevicePath().c_str();
+    ASSERT_EQ(chown(device, static_cast<uid_t>(-1), 0), 0);
+    EXPECT_EQ(platform::OpenErrorText(EACCES, device),
+              "Permission denied (the user must be in the group \"root\" that owns the device)");
+    ASSERT_EQ(chown(device, static_cast<uid_t>(-1), 54321), 0);
+    EXPECT_EQ(platform::OpenErrorText(EACCES, device),
+              "Permission denied (the user must be in the group \"54321\" that owns the device)");
     ASSERT_TRUE(Open(m_link, 2));  // moved on: its old port is free
     EXPECT_TRUE(Open(other, 1));
     // A failed open (a path that does not exist) still lets go of the port held before.
