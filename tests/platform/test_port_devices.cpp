@@ -52,7 +52,7 @@ TEST(PortMap, EnvironmentThenPortFileThenTtyS) {
               "# the bench's adapters\nCOM5=/dev/x\nCOM4=/dev/d\nCOM1=/dev/a\n");
 }
 
-TEST(PortDetect, UsbAdapterByItsIdAndLegacyPortsOnlyWithAUart) {
+TEST(PortDetect, UsbAdapterByItsIdAcmDeviceAndLegacyPortsOnlyWithAUart) {
     TempDir root;
     const std::string sys = root / "sys";
     const std::string dev = root / "dev";
@@ -69,17 +69,26 @@ TEST(PortDetect, UsbAdapterByItsIdAndLegacyPortsOnlyWithAUart) {
     fs::create_directories(dev + "/serial/by-id");
     fs::create_symlink("../../ttyUSB0",
                        dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+    // A board speaking CDC ACM with a model name only, and no by-id link.
+    fs::create_directories(sys + "/devices/usb1/1-2/1-2:1.0");
+    WriteText(sys + "/devices/usb1/1-2/idVendor", "2e8a\n");
+    WriteText(sys + "/devices/usb1/1-2/product", "Pico\n");
+    fs::create_directories(sys + "/class/tty/ttyACM0");
+    fs::create_directory_symlink("../../../devices/usb1/1-2/1-2:1.0",
+                                 sys + "/class/tty/ttyACM0/device");
     // A 16550A on ttyS0, nothing behind ttyS1.
     WriteText(sys + "/class/tty/ttyS0/type", "4\n");
     WriteText(sys + "/class/tty/ttyS1/type", "0\n");
 
     const std::vector<platform::DetectedPort> found = platform::DetectSerialPorts(sys, dev);
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0].path, dev + "/ttyS0");
-    EXPECT_EQ(found[0].description, "16550A UART");
-    EXPECT_EQ(found[1].path, dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
-    EXPECT_EQ(found[1].kernelName, "ttyUSB0");
-    EXPECT_EQ(found[1].description, "FTDI FT232R USB UART, serial A1B2C3");
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].path, dev + "/ttyACM0");
+    EXPECT_EQ(found[0].description, "Pico");
+    EXPECT_EQ(found[1].path, dev + "/ttyS0");
+    EXPECT_EQ(found[1].description, "16550A UART");
+    EXPECT_EQ(found[2].path, dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+    EXPECT_EQ(found[2].kernelName, "ttyUSB0");
+    EXPECT_EQ(found[2].description, "FTDI FT232R USB UART, serial A1B2C3");
 }
 
 }  // namespace
