@@ -135,8 +135,10 @@ protected:
     static inline std::unique_ptr<QApplication> app;
 };
 
-// Every port a pseudo-terminal, so that all four selectors take part.
+// With no port, the status line says where to go; then every port a pseudo-terminal, so that
+// all four selectors take part.
 TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
+    EXPECT_EQ(Dlg().m_status.text(), "No port opened: see Port devices...");
     std::ranges::for_each(std::array{1, 2, 3, 4}, [this](int n) { Map(n); });
     dlg = std::make_unique<Dlg>();
     EXPECT_EQ(dlg->size(), QSize(435, 289));  // 290 x 178 units: 435 x 289.25 pixels
@@ -215,11 +217,6 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
     platform::OverrideBaseUnits(std::nullopt);
     Key(*Menu(), Qt::Key_A);
     EXPECT_EQ(about.seen, 1);
-}
-
-TEST_F(Window, WithNoPortOpenTheStatusLineSaysWhereToGo) {
-    dlg = std::make_unique<Dlg>();
-    EXPECT_EQ(dlg->m_status.text(), "No port opened: see Port devices...");
 }
 
 // COM2 checked at start, and held though the COM1 probe came after it; then the user maps COM2

@@ -44,14 +44,9 @@ TEST(DateText, EnglishNamesAndTwoDigitDayWhateverTheLocale) {
         0);
     ScopedEnv locales("LOCPATH", dir.Path());
     ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
-    // Local noon, so that no time zone moves it to another date.
-    std::tm date{};
-    date.tm_year = 2026 - 1900;
-    date.tm_mon = 11;
-    date.tm_mday = 7;
-    date.tm_hour = 12;
-    date.tm_isdst = -1;
-    EXPECT_EQ(DateText(std::mktime(&date)), "Monday, December 07, 2026");
+    ScopedEnv utc("TZ", "UTC");  // the header's date is the local one
+    tzset();
+    EXPECT_EQ(DateText(1796644800), "Monday, December 07, 2026");  // noon, UTC
     std::setlocale(LC_ALL, "C");
 }
 

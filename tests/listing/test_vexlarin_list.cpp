@@ -26,7 +26,7 @@ class VexlarinList : public ListingTest {
 protected:
     ChildOutcome Run(std::vector<std::string> args, long fileSizeLimit = -1) {
         args.insert(args.begin(), VEXLARIN_LIST);
-        return RunChild(args, {dir.Path(), "/dev/null", fileSizeLimit});
+        return RunChild(args, {dir.Path(), fileSizeLimit});
     }
 };
 

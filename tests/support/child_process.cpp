@@ -20,7 +20,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildOpti
     args.push_back(nullptr);
     int out[2];
     int err[2] = {-1, -1};
-    if (pipe2(out, O_CLOEXEC) != 0 || (options.stderrPath.empty() && pipe2(err, O_CLOEXEC) != 0)) {
+    if (pipe2(out, O_CLOEXEC) != 0 || (options.keepErrors && pipe2(err, O_CLOEXEC) != 0)) {
         ADD_FAILURE() << "pipe2: " << std::strerror(errno);
         return;
     }
@@ -29,9 +29,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildOpti
     m_pid = fork();
     if (m_pid == 0) {
         // Only async-signal-safe calls between fork and exec: the test has threads.
-        const int errFd = options.stderrPath.empty() ? err[1]
-                                                     : open(options.stderrPath.c_str(),
-                                                            O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int errFd = options.keepErrors ? err[1] : open("/dev/null", O_WRONLY);
         if (errFd < 0 || dup2(out[1], 1) < 0 || dup2(errFd, 2) < 0 ||
             (!options.directory.empty() && chdir(options.directory.c_str()) != 0) ||
             (options.fileSizeLimit >= 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0)) {
@@ -106,11 +104,11 @@ int ChildProcess::Wait() {
 }
 
 ChildOutcome RunChild(const std::vector<std::string>& argv, ChildOptions options) {
-    options.stderrPath = "";
+    options.keepErrors = true;
     ChildProcess child(argv, options);
     ChildOutcome outcome;
-    outcome.out = child.ReadRest();
-    outcome.err = child.ReadErrors();
+    outcome.out = ChildProcess::ReadAll(child.m_stdout);
+    outcome.err = ChildProcess::ReadAll(child.m_stderr);
     outcome.code = child.Wait();
     return outcome;
 }

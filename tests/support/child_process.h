@@ -1,4 +1,4 @@
-// A program run by a test: standard output through a pipe, standard error into a file or a
+// A program run by a test: standard output through a pipe, standard error discarded or in a
 // second pipe, optionally in another directory and under a file-size limit.
 #pragma once
 
@@ -8,10 +8,18 @@
 #include <vector>
 
 struct ChildOptions {
-    std::string directory;                 // empty: the test's own
-    std::string stderrPath = "/dev/null";  // empty: a pipe, read once standard output ends
-    long fileSizeLimit = -1;               // bytes; -1: no limit
+    std::string directory;    // empty: the test's own
+    long fileSizeLimit = -1;  // bytes; -1: no limit
+    bool keepErrors = false;  // standard error in a pipe, read once standard output ends
 };
+
+// A program run to its end, standard error in a pipe.
+struct ChildOutcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+ChildOutcome RunChild(const std::vector<std::string>& argv, ChildOptions options = {});
 
 class ChildProcess {
 public:
@@ -22,27 +30,18 @@ public:
 
     // The next line of standard output without its LF; false at the end of the output.
     bool ReadLine(std::string& line);
-    std::string ReadRest() { return ReadAll(m_stdout); }
-    std::string ReadErrors() { return ReadAll(m_stderr); }
     void Signal(int signal);
     // The exit status, or 128 + the signal that ended the child; -1 once waited for.
     int Wait();
 
 private:
+    friend ChildOutcome RunChild(const std::vector<std::string>& argv, ChildOptions options);
     static std::string ReadAll(int fd);
 
     pid_t m_pid = -1;
     int m_stdout = -1;
     int m_stderr = -1;
 };
-
-// A program run to its end, standard error in a pipe.
-struct ChildOutcome {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-ChildOutcome RunChild(const std::vector<std::string>& argv, ChildOptions options = {});
 
 // The whole content of a file; empty when it cannot be read.
 std::string ReadFileText(const std::string& path);

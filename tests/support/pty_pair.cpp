@@ -9,13 +9,10 @@
 
 PtyPair::PtyPair() {
     m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0) {
-        ADD_FAILURE() << "no pseudo-terminal";
-        return;
-    }
     char name[128];
-    if (ptsname_r(m_master, name, sizeof name) != 0) {
-        ADD_FAILURE() << "ptsname_r failed";
+    if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0 ||
+        ptsname_r(m_master, name, sizeof name) != 0) {
+        ADD_FAILURE() << "no pseudo-terminal";
         return;
     }
     m_device = name;
@@ -33,17 +30,15 @@ void PtyPair::HangUp() {
 }
 
 ScopedEnv::ScopedEnv(const std::string& variable, const std::string& value) : m_variable(variable) {
-    const char* old = std::getenv(m_variable.c_str());
-    m_hadOld = old != nullptr;
-    if (old) {
+    if (const char* old = std::getenv(m_variable.c_str())) {
         m_old = old;
     }
     setenv(m_variable.c_str(), value.c_str(), 1);
 }
 
 ScopedEnv::~ScopedEnv() {
-    if (m_hadOld) {
-        setenv(m_variable.c_str(), m_old.c_str(), 1);
+    if (m_old) {
+        setenv(m_variable.c_str(), m_old->c_str(), 1);
     } else {
         unsetenv(m_variable.c_str());
     }

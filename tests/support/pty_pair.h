@@ -2,6 +2,7 @@
 // device side, so that no real serial device is ever opened.
 #pragma once
 
+#include <optional>
 #include <string>
 
 class PtyPair {
@@ -31,8 +32,7 @@ public:
 
 private:
     std::string m_variable;
-    std::string m_old;
-    bool m_hadOld;
+    std::optional<std::string> m_old;  // none: it was not set
 };
 
 // Maps COMn to `path` for the life of the object (VEXLARIN_COMn).

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 TempDir::TempDir() {
     char pattern[] = "/tmp/vexlarin-test-XXXXXX";
@@ -44,15 +43,6 @@ void SimulatedCamera::Stop() {
 int SimulatedCamera::Exchanges() const {
     const std::string log = m_log.empty() ? "" : ReadFileText(m_log);
     return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
-}
-
-std::vector<std::string> ReadLines(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 std::string ExpectedLine(int page, int line) {

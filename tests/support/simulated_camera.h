@@ -43,9 +43,6 @@ private:
     std::string m_device;
 };
 
-// The lines of a text file, without their LF.
-std::vector<std::string> ReadLines(const std::string& path);
-
 // The text of line `line` of page `page` when the camera holds its default memory, where
 // the byte i of line r on page p is 16p + 16r + i + 2 (mod 256).
 std::string ExpectedLine(int page, int line);
