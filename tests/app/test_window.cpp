@@ -20,8 +20,7 @@
 #include "app/vexlarin_dlg.h"
 #include "platform/dialog/dialog_units.h"
 #include "platform/port_faults.h"
-#include "support/pty_pair.h"
-#include "support/simulated_camera.h"
+#include "support/listing_fixture.h"
 
 namespace {
 
@@ -113,11 +112,6 @@ protected:
         QObject::connect(&dlg->m_status, &QLineEdit::textChanged, [this](const QString& text) {
             shown.push_back(text.toStdString() + " @" + std::to_string(camera->Exchanges()));
         });
-    }
-    std::vector<std::string> FileLines() {
-        std::vector<std::string> lines;
-        EXPECT_TRUE(SplitCrLf(ReadFileText(dir / "Vexlarin.txt"), lines));
-        return lines;
     }
 
     // One ping, then per line a four-exchange handshake and three exchanges per byte.
@@ -269,24 +263,17 @@ TEST_F(Window, StatusesLinesAndFileThenOneWarningThenClosingFromTheBox) {
     Type(*dlg, "3");
     Key(*dlg, Qt::Key_Return);
     ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
-    std::vector<std::string> page(16), statuses(17);
-    ASSERT_EQ(dlg->m_lines.count(), 16);
-    for (int r = 0; r < 16; ++r) {
-        page[r] = ExpectedLine(3, r);
-        EXPECT_EQ(dlg->m_lines.item(r)->text().toStdString(), page[r]);
-        const std::string digit(1, "0123456789ABCDEF"[r]);
-        statuses[r] = "Please wait - reading address  " + digit + "0 - " + digit + "F... @" +
-                      std::to_string(1 + kPerLine * r);
+    std::vector<std::string> lines, statuses;
+    for (int r = 0; r < dlg->m_lines.count(); ++r) {
+        lines.push_back(dlg->m_lines.item(r)->text().toStdString());
+        statuses.push_back(Progress(r) + " @" + std::to_string(1 + kPerLine * r));
     }
-    const std::string added = "Finished - added to Vexlarin.txt";
-    statuses[16] = added + " @" + std::to_string(kWholePage);
+    EXPECT_EQ(lines, PageLines(3));
+    statuses.push_back(kAdded + " @" + std::to_string(kWholePage));
     EXPECT_EQ(shown, statuses);
-    const std::vector<std::string> file = FileLines();
-    ASSERT_EQ(file.size(), 19u);  // the earlier block, a dated header, 16 lines, an empty line
-    EXPECT_EQ(file[0], "an earlier block");
-    EXPECT_TRUE(file[1].ends_with("   Page = 3")) << file[1];
-    EXPECT_EQ(std::vector(file.begin() + 2, file.end() - 1), page);
-    EXPECT_EQ(file[18], "");
+    const std::string text = ReadFileText(dir / "Vexlarin.txt");
+    ASSERT_EQ(text.substr(0, 18), "an earlier block\r\n");
+    ExpectBlock(text.substr(18), '3', PageLines(3));
     EXPECT_EQ(dlg->Selectors(), "Cuuu");
 
     ShowWatcher<QMessageBox> boxes([&](QMessageBox* box) {
@@ -304,7 +291,7 @@ TEST_F(Window, StatusesLinesAndFileThenOneWarningThenClosingFromTheBox) {
     ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
     EXPECT_EQ(boxes.seen, 1);
     EXPECT_EQ(camera->Exchanges(), kWholePage + 1);
-    EXPECT_EQ(dlg->m_status.text().toStdString(), added);
+    EXPECT_EQ(dlg->m_status.text().toStdString(), kAdded);
     EXPECT_TRUE(dlg->m_listButton.isEnabled() && dlg->isVisible());
 
     Click(*dlg, kList.center());
@@ -312,7 +299,7 @@ TEST_F(Window, StatusesLinesAndFileThenOneWarningThenClosingFromTheBox) {
     EXPECT_FALSE(dlg->m_commandThread.joinable());
     EXPECT_EQ(boxes.seen, 2);
     EXPECT_TRUE(std::ranges::none_of(dlg->findChildren<QMessageBox*>(), &QWidget::isVisible));
-    EXPECT_EQ(FileLines(), file);
+    EXPECT_EQ(ReadFileText(dir / "Vexlarin.txt"), text);
 }
 
 // Closed while line 1 is read (slow replies): the window ends at once, the command is joined,
@@ -331,7 +318,8 @@ TEST_F(Window, ClosingTheWindowWhileALineIsReadEndsAtOnceAndKeepsWhatWasWritten)
     camera->Stop();
     // At most the command already on the line when the close came; nothing of line 2.
     EXPECT_LE(camera->Exchanges(), std::min(atClose + 1, 2 * kPerLine));
-    const std::vector<std::string> file = FileLines();
+    std::vector<std::string> file;
+    ASSERT_TRUE(SplitCrLf(ReadFileText(dir / "Vexlarin.txt"), file));
     ASSERT_EQ(file.size(), 2u);  // no "XXXX" line, no closing empty line
     EXPECT_EQ(file[1], ExpectedLine(0, 0));
 }

@@ -34,7 +34,7 @@ TEST(PortMap, EnvironmentThenPortFileThenTtyS) {
     AllPortsMissing missing;
     PortMapping unset1(1, "");  // empty: as if unset
     PortMapping unset2(2, "");
-    EXPECT_EQ(platform::ResolvePort(1).path, "/dev/ttyS0");
+    EXPECT_EQ(platform::ResolvePort(1).path, "/dev/ttyS0");  // only named, never opened
     const platform::PortDevice com2 = platform::ResolvePort(2);
     EXPECT_EQ(com2.path, "/dev/serial/by-id/usb-FTDI-A");
     EXPECT_EQ(com2.origin, file + " line 2");
