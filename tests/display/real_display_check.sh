@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # The window on a real X server (Xvfb), driven with real input only (XTest through xdotool: Qt
 # ignores synthetic events), against the simulated camera. Under openbox: a mouse user hovers a
-# label, switches to COM4, types page 7 and lists it; a warning box is titled exactly, stays
-# above the window, has the keyboard, and Escape and Enter close it without ending the program;
-# Alt+F4 mid-listing ends it cleanly. Without a window manager: the box still has the keyboard.
+# label, switches to COM4, types page 7 and lists it; a warning box is titled exactly, has the
+# keyboard, stays above the window, and Escape and Enter close it without ending the program;
+# Alt+F4 with a box open ends the program cleanly. On a second X server that never had a window
+# manager: the box still has the keyboard.
 #   tests/display/real_display_check.sh BUILD_DIR   (VEXLARIN_SCREENSHOT=FILE saves the window)
+#
+# Every wait is on something this script caused: a line a program it started printed, a process
+# it started ending, a file the program wrote, or the X server's own state of the program's
+# windows (mapped, named, focused). Nothing waits on a property a window manager keeps, since a
+# window manager may update it late or leave it behind when it ends.
 set -euo pipefail
 build=$(cd "${1:?usage: real_display_check.sh BUILD_DIR}" && pwd)
 for tool in Xvfb openbox xdotool xprop; do
@@ -17,10 +23,13 @@ work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; wait; rm -rf "$work"' EXIT
 fail() {
-    echo "real_display_check: FAILED: $*" >&2
+    local focus
+    focus=$(xdotool getwindowfocus 2>/dev/null) || focus=none
+    echo "real_display_check: FAILED: $* (the keyboard is with $focus, \"$(xdotool getwindowname "$focus" 2>/dev/null)\")" >&2
     exit 1
 }
-# X sends no event for most of what is awaited here: poll briefly, up to $1 seconds.
+# X sends no event a script can wait on for a window's state: look again every 0.1 s, up to $1
+# seconds.
 wait_for() {
     local deadline=$((SECONDS + $1))
     shift
@@ -29,19 +38,37 @@ wait_for() {
         sleep 0.1
     done
 }
-start() {  # NAME COMMAND...: in the background, in $work
+# NAME COMMAND...: runs COMMAND in $work in the background, standard error to $work/NAME.err.
+start() {
     (cd "$work" && exec "${@:2}" >"$work/$1.out" 2>"$work/$1.err") &
     pids+=($!)
 }
+# VAR NAME PATTERN COMMAND...: the same, and the first line COMMAND prints that matches the
+# glob PATTERN (a display number, a camera's device path) goes into VAR as soon as it comes.
+start_reading() {
+    local fifo=$work/$2.fifo fd line
+    mkfifo "$fifo"
+    (cd "$work" && exec "${@:4}" >"$fifo" 2>"$work/$2.err") &
+    pids+=($!)
+    exec {fd}<"$fifo"  # kept open: the program may print more
+    until [[ ${line-} == $3 ]]; do
+        read -r -t 20 -u "$fd" line || fail "$2 did not start: $(cat "$work/$2.err")"
+    done
+    printf -v "$1" %s "$line"
+}
+# The window's program runs under timeout(1): waiting for it cannot hang the check.
+ended_with_0() { wait "$app"; }
 visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
 gone() { [ -z "$(visible "$1")" ]; }
 await_window() { timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -1; }
-click() {  # at dialog units X Y of the main window
-    xdotool mousemove --window "$main" $(($1 * width / 290)) $(($2 * height / 178)) click 1
+at() {  # dialog units X Y of the main window, as pixels inside it
+    echo $(($1 * width / 290)) $(($2 * height / 178))
 }
-active_is() { [ "$(xdotool getactivewindow)" = "$1" ]; }
+click() {  # at dialog units X Y of the main window
+    xdotool mousemove --window "$main" $(at "$1" "$2") click 1
+}
+# The X server's own keyboard focus (not a window manager's _NET_ACTIVE_WINDOW).
 focus_is() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 tooltip_shown() {
     local w
     for w in $(xdotool search --onlyvisible --class vexlarin); do
@@ -49,34 +76,51 @@ tooltip_shown() {
     done
     return 1
 }
+geometry() {  # WINDOW: X Y WIDTH HEIGHT on the screen
+    local X Y WIDTH HEIGHT WINDOW SCREEN
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    echo "$X $Y $WIDTH $HEIGHT"
+}
+# Gives the main window the keyboard with a click on a part of it that BOX does not cover.
+click_main_beside() {
+    local bx by bw bh mx my x y point
+    read -r bx by bw bh < <(geometry "$1")
+    read -r mx my _ _ < <(geometry "$main")
+    for point in "140 161" "5 100" "285 100" "250 95"; do  # the status line, then background
+        read -r x y < <(at $point)
+        x=$((mx + x)) y=$((my + y))
+        if [ $x -lt $bx ] || [ $x -ge $((bx + bw)) ] || [ $y -lt $by ] || [ $y -ge $((by + bh)) ]
+        then
+            xdotool mousemove "$x" "$y" click 1
+            wait_for 10 focus_is "$main" || fail "a click on the main window did not give it the keyboard"
+            return
+        fi
+    done
+    fail "the box covers the main window"
+}
 start_vexlarin() {
-    VEXLARIN_COM1=$(head -1 "$work/silent.out") VEXLARIN_COM2=/nonexistent/com2 \
-        VEXLARIN_COM3=/nonexistent/com3 VEXLARIN_COM4=$(head -1 "$work/camera.out") \
-        start vexlarin "$build/app/vexlarin"
+    VEXLARIN_COM1=$silent VEXLARIN_COM2=/nonexistent/com2 VEXLARIN_COM3=/nonexistent/com3 \
+        VEXLARIN_COM4=$camera start vexlarin timeout 120 "$build/app/vexlarin"
     app=${pids[-1]}
     main=$(await_window Vexlarin) || fail "no main window"
-    width=$(xdotool getwindowgeometry --shell "$main" | sed -n 's/^WIDTH=//p')
-    height=$(xdotool getwindowgeometry --shell "$main" | sed -n 's/^HEIGHT=//p')
+    read -r _ _ width height < <(geometry "$main")
 }
-app_ended() { ! kill -0 "$app" 2>/dev/null; }
-ended_with_0() { wait_for 10 app_ended && wait "$app"; }
 listed() { [ -f "$work/Vexlarin.txt" ] && [ "$(wc -l <"$work/Vexlarin.txt")" -ge 18 ]; }
-wm_gone() { ! wm_running; }
 
-start xvfb Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp
-wait_for 10 test -s "$work/xvfb.out" || fail "Xvfb did not start"
-DISPLAY=:$(head -1 "$work/xvfb.out")
-export DISPLAY
-start wm openbox
-wm=${pids[-1]}
-wait_for 10 wm_running || fail "openbox did not start"
+# An X server of its own; openbox says it is ready by running the command it is given. Its
+# configuration is the system's, not what an earlier run or the user left in a home directory.
+start_reading display xvfb "[0-9]*" Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp
+export DISPLAY=:$display
+config=/etc/xdg/openbox/rc.xml
+[ -f "$config" ] || config=
+start_reading _ wm up openbox --sm-disable ${config:+--config-file "$config"} --startup "echo up"
 # COM4 answers everything; COM1 answers the ping, then falls silent.
-start camera "$build/tools/vexlarin-camsim"
-start silent "$build/tools/vexlarin-camsim" --silent-after 1
-wait_for 10 test -s "$work/camera.out" -a -s "$work/silent.out" || fail "no simulated camera"
+start_reading camera camera "/*" "$build/tools/vexlarin-camsim"
+start_reading silent silent "/*" "$build/tools/vexlarin-camsim" --silent-after 1
 start_vexlarin
 
-# A top-level window of its own, on the taskbar, with both icon sizes.
+# A top-level window of its own, on the taskbar, with both icon sizes: what Qt puts on the
+# window before it maps it.
 xprop -id "$main" WM_TRANSIENT_FOR | grep -q 'not found' || fail "main window is transient"
 xprop -id "$main" _NET_WM_WINDOW_TYPE | grep -q '= _NET_WM_WINDOW_TYPE_NORMAL$' ||
     fail "main window is not a normal window"
@@ -85,8 +129,9 @@ xprop -id "$main" _NET_WM_ICON | grep -q 'Icon (16 x 16)' || fail "no 16x16 icon
 xprop -id "$main" _NET_WM_STATE | grep -q SKIP_TASKBAR && fail "main window skips the taskbar"
 
 # The mouse reaches the controls inside the frames.
-xdotool windowactivate --sync "$main"
-xdotool mousemove --window "$main" $((256 * width / 290)) $((41 * height / 178))
+click 250 95 # the background between the frames
+wait_for 10 focus_is "$main" || fail "a click did not give the main window the keyboard at start"
+xdotool mousemove --window "$main" $(at 256 41)
 wait_for 10 tooltip_shown || fail "hovering the COM 2 label shows no tooltip"
 click 230 70 # COM4
 click 234 131 # the page field
@@ -108,38 +153,49 @@ for r in {0..15}; do  # byte i of line r on page 7 is 16 * 7 + 16r + i + 2 (mod 
 done
 [ "${block[17]}" = $'\r' ] || fail "no closing empty line"
 
-# Warning boxes: back on COM1, whose camera answers the ping, then not one line.
+# Warning boxes: back on COM1, whose camera answers the ping, then not one line. Each line
+# waits in its box until it is closed, so no box comes while one is open.
 click 230 25 # COM1
 click 35 162 # List
 box=$(await_window "Application Error") || fail "no warning box"
 xprop -id "$box" _NET_WM_NAME | grep -q '= "Application Error"$' || fail "box title"
 [ "$(xprop -id "$box" WM_TRANSIENT_FOR | grep -o '0x[0-9a-f]*$')" = "$(printf 0x%x "$main")" ] ||
     fail "the box is not transient for the main window"
-wait_for 10 active_is "$box" || fail "the box did not take the keyboard"
+wait_for 10 focus_is "$box" || fail "the box did not take the keyboard"
 xdotool key Escape
 wait_for 10 gone "Application Error" || fail "Escape did not close the box"
 kill -0 "$app" || fail "Escape in the box ended the program"
 box=$(await_window "Application Error") || fail "no second warning box"
-click 140 161 # the status line, below the box
-wait_for 10 active_is "$main" || fail "a click on the main window did not activate it"
-xprop -root _NET_CLIENT_LIST_STACKING | grep -q "$(printf 0x%x "$main").*$(printf 0x%x "$box")" ||
-    fail "the box fell behind the main window"
-xdotool mousemove --window "$box" 10 10 click 1
-wait_for 10 active_is "$box" || fail "a click on the box did not activate it"
+wait_for 10 focus_is "$box" || fail "the second box did not take the keyboard"
+click_main_beside "$box"
+# Still above the window: a click where both lie reaches the box.
+read -r bx by bw bh < <(geometry "$box")
+read -r mx my _ _ < <(geometry "$main")
+cx=$((bx + bw / 2)) cy=$((by + bh / 2))
+[ $cx -gt $mx ] && [ $cx -lt $((mx + width)) ] && [ $cy -gt $my ] && [ $cy -lt $((my + height)) ] ||
+    fail "the box does not lie over the main window"
+xdotool mousemove "$cx" "$cy" click 1
+wait_for 10 focus_is "$box" || fail "the box fell behind the main window"
 xdotool key Return
 wait_for 10 gone "Application Error" || fail "Enter did not close the box"
-xdotool windowactivate --sync "$main" key alt+F4
-ended_with_0 || fail "Alt+F4 mid-listing did not end the program cleanly"
+# Alt+F4 on the main window while the next box is open ends the program.
+box=$(await_window "Application Error") || fail "no third warning box"
+wait_for 10 focus_is "$box" || fail "the third box did not take the keyboard"
+click_main_beside "$box"
+xdotool key alt+F4
+ended_with_0 || fail "Alt+F4 with a box open did not end the program cleanly"
 
-# No window manager: the box takes the keyboard all the same (the camera is silent by now).
-kill "$wm"
-wait_for 10 wm_gone || fail "openbox did not end"
+# No window manager: a second X server that never had one, where the box takes the keyboard
+# all the same (the camera on COM1 is silent by now).
+start_reading display xvfb2 "[0-9]*" Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp
+export DISPLAY=:$display
 start_vexlarin
 click 35 162 # List
 box=$(await_window "Application Error") || fail "no warning box without a window manager"
 wait_for 10 focus_is "$box" || fail "the box did not take the keyboard without a window manager"
 xdotool key Escape
-wait_for 10 gone "Application Error" || fail "Escape did not close the box"
+wait_for 10 gone "Application Error" ||
+    fail "Escape did not close the box without a window manager"
 xdotool windowfocus --sync "$main" key Escape
 ended_with_0 || fail "Escape did not end the program"
 echo "real_display_check: passed" >&2
