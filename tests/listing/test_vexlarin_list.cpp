@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 
 #include "platform/standard_streams.h"
@@ -149,6 +150,24 @@ TEST_F(VexlarinList, WholeMemoryIntoAFileAndAnImageUntilTheCameraFallsSilent) {
     ASSERT_TRUE(SplitCrLf(ReadFileText(dir / "pages.txt"), lines));
     EXPECT_EQ(lines.size(), 15u * 18);
     EXPECT_NE(outcome.err.find("vexlarin-list: page F (16 of 16)\n"), std::string::npos);
+}
+
+// A signal while line 1 waits for a camera that fell silent after line 0 (its time-out is two
+// seconds away, the page's end thirty): the exit code names the signal, and the file keeps the
+// header and line 0 without a closing line.
+TEST_F(VexlarinList, EachStopSignalHasItsExitCodeAndKeepsWhatWasWritten) {
+    for (const auto& [signal, code] : {std::pair{SIGINT, 130}, {SIGTERM, 143}}) {
+        SCOPED_TRACE(code);
+        Plug({"--silent-after", "53"});  // the ping and line 0
+        std::filesystem::remove(file);
+        ChildProcess lister({VEXLARIN_LIST, "--port", "1"}, {dir.Path()});
+        std::string header, line;
+        ASSERT_TRUE(lister.ReadLine(header) && lister.ReadLine(line));
+        EXPECT_EQ(line, ExpectedLine(0, 0));
+        lister.Signal(signal);
+        EXPECT_EQ(lister.Wait(), code);
+        EXPECT_EQ(ReadFileText(file), header + "\r\n" + line + "\r\n");
+    }
 }
 
 TEST_F(VexlarinList, LostOutputIsReportedOnceAndTheFileStillWritten) {
