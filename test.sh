@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Vexlarin and runs every test: a plain build and the window on a real X server, then
 # under AddressSanitizer with UndefinedBehaviorSanitizer, then the tests without Qt under
-# ThreadSanitizer. At the end, how large the tests are beside the code.
+# ThreadSanitizer, then the Debian package and its checks. At the end, how large the tests are
+# beside the code.
 #   ./test.sh           all of them
 #   ./test.sh --quick   the plain build and the real-display check only
 set -euo pipefail
@@ -11,6 +12,9 @@ ensure_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-dev  # libFuzzer: the f
 # Without them the real-display check says it is skipped.
 ensure_packages "${DISPLAY_CHECK_PACKAGES[@]}" ||
     echo "test.sh: could not install ${DISPLAY_CHECK_PACKAGES[*]}" >&2
+# Without them the package check says which of its steps it skips.
+ensure_packages "${PACKAGE_CHECK_PACKAGES[@]}" ||
+    echo "test.sh: could not install ${PACKAGE_CHECK_PACKAGES[*]}" >&2
 
 jobs=$(nproc)
 run_suite() {  # build directory, then extra CMake arguments
@@ -28,6 +32,8 @@ tests/display/real_display_check.sh build
 if [ "${1:-}" != "--quick" ]; then
     run_suite build-asan -DVEXLARIN_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug
     run_suite build-tsan -DVEXLARIN_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
+    echo "=== build-package ===" >&2
+    packaging/check.sh build-package
     # A short run of the fuzzer on top of its committed corpus (which every suite replays);
     # new inputs go to the build directory. -timeout catches an input that hangs.
     if command -v clang++ >/dev/null; then

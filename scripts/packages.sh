@@ -22,3 +22,10 @@ BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev libgtest-dev google
 # What the real-display check of the window needs: an X server, a window manager, real input
 # and xprop.
 DISPLAY_CHECK_PACKAGES=(xvfb openbox xdotool x11-utils)
+# What making the Debian package needs besides the build: dpkg-shlibdeps works out its
+# dependencies, and CPack finds the programs with file.
+PACKAGE_BUILD_PACKAGES=(dpkg-dev file)
+# What checking the package needs: lintian, the desktop entry and AppStream validators, and
+# man and groff to render the man pages.
+PACKAGE_CHECK_PACKAGES=("${PACKAGE_BUILD_PACKAGES[@]}" lintian desktop-file-utils appstream
+    man-db groff-base)
