@@ -2,7 +2,7 @@
 #include <QApplication>
 
 #include "app/vexlarin_dlg.h"
-#include "platform/standard_streams.h"
+#include "platform/process.h"
 #include "resources/icons.h"
 
 int main(int argc, char* argv[]) {

@@ -8,9 +8,9 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
-#include "platform/port_detect.h"
-#include "platform/port_file.h"
-#include "platform/port_map.h"
+#include "platform/serial_devices.h"
+#include "ports/port_file.h"
+#include "ports/port_map.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ QString Q(const std::string& text) {
 
 PortDevicesDialog::PortDevicesDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Port devices"));
-    const platform::PortFile file = platform::ReadPortFile(platform::PortFilePath());
+    const ports::PortFile file = ports::ReadPortFile(ports::PortFilePath());
     const std::vector<platform::DetectedPort> detected = platform::DetectSerialPorts();
 
     auto* grid = new QGridLayout;
@@ -56,8 +56,8 @@ PortDevicesDialog::PortDevicesDialog(QWidget* parent) : QDialog(parent) {
         grid->addWidget(row.detected, port, 1);
         grid->addWidget(row.path, port, 2);
 
-        const platform::PortDevice mapped = platform::ResolvePort(port);
-        if (mapped.source == platform::PortSource::Environment) {
+        const ports::PortDevice mapped = ports::ResolvePort(port);
+        if (mapped.source == ports::PortSource::Environment) {
             notes << QStringLiteral("COM%1 is %2, set by %3, whatever its row says.")
                          .arg(port)
                          .arg(Q(mapped.path), Q(mapped.origin));
@@ -98,9 +98,9 @@ void PortDevicesDialog::accept() {
             return;
         }
     }
-    const std::string path = platform::PortFilePath();
+    const std::string path = ports::PortFilePath();
     std::string error = "neither XDG_CONFIG_HOME nor a home directory is known";
-    if (path.empty() || !platform::WritePortFile(path, devices, error)) {
+    if (path.empty() || !ports::WritePortFile(path, devices, error)) {
         QMessageBox::warning(
             this, windowTitle(),
             QStringLiteral("The port file could not be written: %1").arg(Q(error)));

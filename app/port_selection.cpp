@@ -1,7 +1,7 @@
 // Port probing at start and the four port selectors.
 #include "app/port_tooltip.h"
 #include "app/vexlarin_dlg.h"
-#include "platform/serial_port.h"
+#include "serial/port_choice.h"
 
 QCheckBox& CVexlarinDlg::PortSelector(int port) {
     QCheckBox* const selectors[] = {&m_port1, &m_port2, &m_port3, &m_port4};
@@ -10,7 +10,7 @@ QCheckBox& CVexlarinDlg::PortSelector(int port) {
 
 bool CVexlarinDlg::OpenSelectedPort(int port) {
     m_portOpening = true;
-    const bool opened = m_link.OpenPort(port, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512);
+    const bool opened = OpenListingPort(m_link, port);
     m_portOpening = false;
     ShowLastOpenOnToolTip();
     return opened;

@@ -1,11 +1,11 @@
 #include "app/port_tooltip.h"
 
-#include "platform/open_error.h"
+#include "ports/open_error.h"
 
-std::string PortToolTip(int port, const std::string& device, int openError) {
+std::string PortToolTip(int port, const std::string& device, platform::ErrorCode openError) {
     std::string text = "COM" + std::to_string(port) + ": " + device;
     if (openError != 0) {
-        text += "\nNot available: " + platform::OpenErrorText(openError, device);
+        text += "\nNot available: " + ports::OpenErrorText(openError, device);
     }
     return text;
 }

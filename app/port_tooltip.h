@@ -4,5 +4,7 @@
 
 #include <string>
 
-// `device` is the path the open tried; `openError` its errno, 0 when the port opened.
-std::string PortToolTip(int port, const std::string& device, int openError);
+#include "platform/last_error.h"
+
+// `device` is the path the open tried; `openError` why it failed, 0 when the port opened.
+std::string PortToolTip(int port, const std::string& device, platform::ErrorCode openError);

@@ -1,10 +1,11 @@
 // vexlarin-bench: lists a page through vexlarin-list against vexlarin-camsim, paced at the
 // line's 9600 baud and unpaced, and sets the page time against the time the bytes alone need
 // on the wire. Reports figures; fails only when a listing fails or a paced page beats the wire.
-#include <stdlib.h>
+#include <getopt.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,8 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "bench_process.h"
-#include "replay_client.h"
+#include "bench/machine.h"
+#include "bench/replay_client.h"
+#include "support/child_process.h"
+#include "support/simulated_camera.h"
+#include "support/support_failure.h"
 
 namespace {
 
@@ -26,8 +30,8 @@ constexpr int kLinesPerBlock = 18;
 struct Options {
     int pacedRuns = 3;
     int unpacedRuns = 3;
-    std::string camsim = VEXLARIN_BENCH_CAMSIM;
-    std::string lister = VEXLARIN_BENCH_LIST;
+    std::string camsim = VEXLARIN_CAMSIM;
+    std::string lister = VEXLARIN_LIST;
 };
 
 struct Run {
@@ -43,34 +47,41 @@ struct Run {
     std::exit(1);
 }
 
+}  // namespace
+
+// A simulator or a lister that cannot be run ends the benchmark.
+void SupportFailure(const std::string& what) {
+    Fail(what);
+}
+
+namespace {
+
 bool ParseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string name = argv[i];
-        if (i + 1 >= argc) {
+    enum { kRuns = 1, kPacedRuns, kUnpacedRuns, kCamsim, kList };
+    static const option kOptions[] = {{"runs", required_argument, nullptr, kRuns},
+                                      {"paced-runs", required_argument, nullptr, kPacedRuns},
+                                      {"unpaced-runs", required_argument, nullptr, kUnpacedRuns},
+                                      {"camsim", required_argument, nullptr, kCamsim},
+                                      {"list", required_argument, nullptr, kList},
+                                      {nullptr, 0, nullptr, 0}};
+    for (int option; (option = getopt_long(argc, argv, "", kOptions, nullptr)) != -1;) {
+        if (option == kCamsim || option == kList) {
+            (option == kCamsim ? options.camsim : options.lister) = optarg;
+            continue;
+        }
+        char* end = nullptr;
+        const long runs = option == '?' ? -1 : std::strtol(optarg, &end, 10);
+        if (runs < 0 || runs > 100 || *end != '\0') {
             return false;
         }
-        const std::string value = argv[++i];
-        if (name == "--runs" || name == "--paced-runs" || name == "--unpaced-runs") {
-            char* end = nullptr;
-            const long runs = std::strtol(value.c_str(), &end, 10);
-            if (*end != '\0' || runs < 0 || runs > 100) {
-                return false;
-            }
-            if (name != "--unpaced-runs") {
-                options.pacedRuns = static_cast<int>(runs);
-            }
-            if (name != "--paced-runs") {
-                options.unpacedRuns = static_cast<int>(runs);
-            }
-        } else if (name == "--camsim") {
-            options.camsim = value;
-        } else if (name == "--list") {
-            options.lister = value;
-        } else {
-            return false;
+        if (option != kUnpacedRuns) {
+            options.pacedRuns = static_cast<int>(runs);
+        }
+        if (option != kPacedRuns) {
+            options.unpacedRuns = static_cast<int>(runs);
         }
     }
-    return options.pacedRuns + options.unpacedRuns > 0;
+    return optind == argc && options.pacedRuns + options.unpacedRuns > 0;
 }
 
 std::size_t CountLines(const std::string& path) {
@@ -81,38 +92,38 @@ std::size_t CountLines(const std::string& path) {
 
 Run ListOnce(const Options& options, const std::string& dir, bool paced, int number) {
     const std::string log = dir + "/camsim-" + std::to_string(number) + ".log";
-    std::vector<std::string> simArgs{options.camsim, "--log", log};
-    if (paced) {
-        simArgs.insert(simArgs.end(), {"--baud", std::to_string(kBaud)});
-    }
-    std::string error;
-    Simulator simulator(simArgs, dir + "/camsim.err", error);
-    if (!error.empty()) {
-        Fail(error + " (its messages are in " + dir + "/camsim.err)");
-    }
+    SimulatedCamera simulator(log,
+                              paced ? std::vector<std::string>{"--baud", std::to_string(kBaud)}
+                                    : std::vector<std::string>{},
+                              dir + "/camsim.err", options.camsim);
 
     const std::string file = dir + "/Vexlarin.txt";
     const std::size_t linesBefore = CountLines(file);
-    std::vector<std::string> env{"VEXLARIN_COM1=" + simulator.Device()};
+    ChildOptions child;
+    child.directory = dir;
+    child.errorFile = dir + "/list.err";
+    child.environment = {"VEXLARIN_COM1=" + simulator.DevicePath()};
     for (int n = 2; n <= 4; ++n) {
-        env.push_back("VEXLARIN_COM" + std::to_string(n) + "=" + dir + "/no-such-port");
+        child.environment.push_back("VEXLARIN_COM" + std::to_string(n) + "=" + dir +
+                                    "/no-such-port");
     }
-    const ChildResult lister = RunChild({options.lister, "--port", "1"}, env, dir, error);
+    Run run;
+    const auto start = std::chrono::steady_clock::now();
+    ChildProcess lister({options.lister, "--port", "1"}, child);
+    for (std::string line; lister.ReadLine(line);) {
+    }
+    const int status = lister.Wait(&run.cpuS);
+    run.pageS = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     simulator.Stop();
-    if (!error.empty()) {
-        Fail(error);
-    }
-    if (lister.status != 0) {
-        Fail("vexlarin-list ended with status " + std::to_string(lister.status) +
+    if (status != 0) {
+        Fail("vexlarin-list ended with status " + std::to_string(status) +
              " (its messages are in " + dir + "/list.err)");
     }
     if (CountLines(file) != linesBefore + kLinesPerBlock) {
         Fail("the listing did not append one block of 18 lines to " + file);
     }
 
-    Run run;
-    run.pageS = lister.wallS;
-    run.cpuS = lister.cpuS;
+    std::string error;
     run.log = ReadExchangeLog(log, error);
     if (!error.empty()) {
         Fail(error);
@@ -129,12 +140,9 @@ Run ListOnce(const Options& options, const std::string& dir, bool paced, int num
 double ReplayOnce(const Options& options, const std::string& dir,
                   const std::vector<LoggedExchange>& exchanges) {
     std::string error;
-    Simulator simulator({options.camsim, "--baud", std::to_string(kBaud)}, dir + "/camsim.err",
-                        error);
-    if (!error.empty()) {
-        Fail(error);
-    }
-    const double seconds = ReplayExchanges(simulator.Device(), exchanges, error);
+    SimulatedCamera simulator("", {"--baud", std::to_string(kBaud)}, dir + "/camsim.err",
+                              options.camsim);
+    const double seconds = ReplayExchanges(simulator.DevicePath(), exchanges, error);
     simulator.Stop();
     if (!error.empty()) {
         Fail(error);
@@ -197,11 +205,8 @@ int main(int argc, char** argv) {
                      kBaud);
         return 2;
     }
-    char pattern[] = "/tmp/vexlarin-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        Fail(std::string("mkdtemp failed: ") + std::strerror(errno));
-    }
-    const std::string dir = pattern;
+    const TempDir temporary;
+    const std::string& dir = temporary.Path();
 
     int number = 0;
     const std::vector<Run> paced = RunSeries(options, dir, true, options.pacedRuns, number);
@@ -212,8 +217,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "  replay run %d: %.3f s\n", static_cast<int>(replays.size()),
                      replays.back());
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
 
     // Every run must have exchanged the same bytes, or the runs are not comparable.
     const Run& first = paced.empty() ? unpaced.front() : paced.front();

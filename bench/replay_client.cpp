@@ -1,4 +1,4 @@
-#include "replay_client.h"
+#include "bench/replay_client.h"
 
 #include <fcntl.h>
 #include <poll.h>

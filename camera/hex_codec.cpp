@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/last_error.h"
+#include "camera/hex_digit.h"
 #include "serial/serial_link.h"
 
 namespace {
@@ -16,12 +16,16 @@ constexpr std::size_t kLongestCommand = 128;
 
 }  // namespace
 
-std::uint8_t CSerialLink::HexValue(char c) {
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') {
-        return static_cast<std::uint8_t>(c - '0');
+        return c - '0';
     }
-    if (c >= 'A' && c <= 'F') {
-        return static_cast<std::uint8_t>(c - 'A' + 10);
+    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+std::uint8_t CSerialLink::HexValue(char c) {
+    if (const int value = HexDigitValue(c); value >= 0) {
+        return static_cast<std::uint8_t>(value);
     }
     char detail[100];
     std::snprintf(detail, sizeof detail, "No recognized symbol: %c", c);

@@ -1,21 +1,18 @@
 // The List command: page check, ping, 16 line reads into the view and the listing file.
 #include "listing/list_command.h"
 
+#include "camera/camera_commands.h"
+#include "camera/hex_digit.h"
 #include "listing/listing_file.h"
-#include "platform/serial_port.h"
+#include "serial/port_choice.h"
 
 namespace {
 
 constexpr int kPauseMs = 1000;
 constexpr unsigned kLinesPerPage = 16;
-const char* const kFailedLine = "XXXX";
 // With the file's name: "Finished - added to Vexlarin.txt".
 const char* const kAdded = "Finished - added to ";
 const char* const kNotWritten = "Finished - could not write ";
-
-bool IsUpperHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
 
 // The whole first character of the field (all bytes of a UTF-8 sequence), so that the
 // warning names what the user typed rather than half of it.
@@ -39,11 +36,7 @@ std::string FirstCharacter(const std::string& field) {
 // field starts with anything else or is empty, since such a page would be read from wrong
 // addresses under a warning per byte.
 char CheckPage(CSerialLink& link, const std::string& field) {
-    char page = field.empty() ? '\0' : field[0];
-    if (page >= 'a' && page <= 'f') {
-        page = static_cast<char>(page - 'a' + 'A');
-    }
-    if (IsUpperHexDigit(page)) {
+    if (const char page = PageDigit(field.empty() ? '\0' : field[0]); page != '\0') {
         return page;
     }
     const std::string detail = "No recognized symbol: " + FirstCharacter(field);
@@ -54,7 +47,7 @@ char CheckPage(CSerialLink& link, const std::string& field) {
 void ReopenPort(CSerialLink& link, int currentPort) {
     // Ends the monitor thread; the result is not needed: a port that did not open shows at
     // the next press.
-    link.OpenPort(currentPort, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512);
+    OpenListingPort(link, currentPort);
 }
 
 std::string ProgressText(char line) {
@@ -68,11 +61,26 @@ std::string ProgressText(char line) {
 
 }  // namespace
 
+char PageDigit(char typed) {
+    if (typed >= 'a' && typed <= 'f') {
+        typed = static_cast<char>(typed - 'a' + 'A');
+    }
+    return HexDigitValue(typed) >= 0 ? typed : '\0';
+}
+
 ListResult ListPage(CSerialLink& link, int currentPort, IListView& view,
                     const std::string& fileName) {
     const char page = CheckPage(link, view.PageFieldText());
     if (page == '\0') {
         return ListResult::PageRefused;
+    }
+    return ListPageDigit(link, currentPort, page, view, fileName);
+}
+
+ListResult ListPageDigit(CSerialLink& link, int currentPort, char page, IListView& view,
+                         const std::string& fileName, std::vector<std::string>* lines) {
+    if (lines) {
+        lines->clear();
     }
     // The port hung up or a switch failed since the last listing: a re-plugged adapter
     // works at this press.
@@ -117,7 +125,10 @@ ListResult ListPage(CSerialLink& link, int currentPort, IListView& view,
         }
         view.AddLine(line);
         file.WriteLine(line);
-        if (line == kFailedLine) {
+        if (lines) {
+            lines->push_back(line);
+        }
+        if (line == FAILED_LINE) {
             linesFailed = true;
         }
     }

@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "listing/list_view.h"
 #include "serial/serial_link.h"
@@ -19,9 +20,19 @@ enum class ListResult {
     Cancelled,       // the window closed during the listing; what was written stays
 };
 
-// Runs one List command on `link`, whose port is `currentPort` (0 for none).
+// Runs one List command on `link`, whose port is `currentPort` (0 for none), on the page the
+// view's page field gives.
 ListResult ListPage(CSerialLink& link, int currentPort, IListView& view,
                     const std::string& fileName = "Vexlarin.txt");
+
+// The same for page `page` ('0' to '9', 'A' to 'F') as the field would give it; the lines
+// read, as listed, in `lines` when given.
+ListResult ListPageDigit(CSerialLink& link, int currentPort, char page, IListView& view,
+                         const std::string& fileName, std::vector<std::string>* lines = nullptr);
+
+// The page digit a user typed: '0' to '9' and 'A' to 'F', lowercase a to f taken as A to F;
+// '\0' for anything else.
+char PageDigit(char typed);
 
 // "%A, %B %d, %Y" of the local date of `when`, with English names whatever the locale;
 // empty when the time has no local date.

@@ -3,8 +3,10 @@
 // call returns, so a listing cut short leaves everything written so far.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "platform/files.h"
 #include "serial/serial_link.h"
 
 class CListingFile {
@@ -31,11 +33,9 @@ public:
 private:
     // `reason`: the system's text for the error, or what is wrong with the file.
     void Fail(const std::string& reason);
-    // False with errno set when a write fails; `written` counts what went out before.
-    bool WriteAll(const char* data, std::size_t length, std::size_t& written);
 
     CSerialLink& m_link;
     std::string m_name;
-    int m_fd = -1;
+    std::unique_ptr<platform::OutputFile> m_file;
     bool m_failed = false;
 };

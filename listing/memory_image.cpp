@@ -1,26 +1,12 @@
 #include "listing/memory_image.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-
-#include "platform/last_error.h"
-#include "platform/regular_file.h"
+#include "camera/hex_digit.h"
 
 namespace {
 
 constexpr std::size_t kPageSize = 256;
 constexpr std::size_t kLineSize = 16;
 constexpr std::size_t kDataStart = 6;  // two address characters and four blanks
-
-int DigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-}
 
 }  // namespace
 
@@ -30,8 +16,8 @@ bool LineBytes(const std::string& line, std::array<std::uint8_t, 16>& bytes) {
     }
     for (std::size_t i = 0; i < kLineSize; ++i) {
         const std::size_t at = kDataStart + 3 * i;
-        const int high = DigitValue(line[at]);
-        const int low = DigitValue(line[at + 1]);
+        const int high = HexDigitValue(line[at]);
+        const int low = HexDigitValue(line[at + 1]);
         if (high < 0 || low < 0 || line[at + 2] != ' ') {
             return false;
         }
@@ -40,45 +26,67 @@ bool LineBytes(const std::string& line, std::array<std::uint8_t, 16>& bytes) {
     return true;
 }
 
-CMemoryImage::~CMemoryImage() {
-    if (m_fd >= 0) {
-        close(m_fd);
-    }
-}
-
-bool CMemoryImage::Open(const std::string& path, std::string& error) {
+bool CMemoryImage::Open(const std::string& path, const std::string& listingFile,
+                        std::string& error) {
     m_path = path;
+    m_file.reset();
+    platform::FileInfo info;
     std::string reason;
-    m_fd = platform::OpenRegularFile(path, O_WRONLY | O_CREAT, reason);
-    if (m_fd < 0) {
+    if (!platform::LookAt(path, info, reason)) {
         error = path + ": " + reason;
+        return false;
+    }
+    if (platform::SameFile(path, listingFile)) {
+        error = path + ": the listing file; an image must be a file of its own";
+        return false;
+    }
+    if (info.kind == platform::FileKind::Other) {
+        error = path + ": not a regular file";
+        return false;
+    }
+    if (info.kind == platform::FileKind::Regular && info.size != kSize) {
+        error = path + ": not a memory image (" + std::to_string(info.size) + " bytes, not " +
+                std::to_string(kSize) + ")";
         return false;
     }
     return true;
 }
 
-bool CMemoryImage::WritePage(int page, const std::vector<std::string>& lines, std::string& error) {
-    std::array<std::uint8_t, kPageSize> bytes;
-    bytes.fill(0xFF);
-    for (std::size_t r = 0; r < lines.size() && r < kPageSize / kLineSize; ++r) {
-        std::array<std::uint8_t, kLineSize> line;
-        if (LineBytes(lines[r], line)) {
-            std::copy(line.begin(), line.end(), bytes.begin() + r * kLineSize);
+bool CMemoryImage::Create(std::string& error) {
+    std::string reason;
+    m_file = platform::OutputFile::Open(m_path, platform::OutputFile::Mode::InPlace, true, reason);
+    std::uint64_t size = 0;
+    if (m_file && m_file->Size(size) && size == 0) {
+        const std::vector<std::uint8_t> erased(kSize, 0xFF);  // nothing read yet
+        if (m_file->WriteAt(0, erased.data(), erased.size(), reason)) {
+            return true;
         }
+        m_file.reset();
+    } else if (m_file) {
+        return true;
     }
-    std::size_t done = 0;
-    const off_t offset = static_cast<off_t>(page) * static_cast<off_t>(kPageSize);
-    while (done < bytes.size()) {
-        const ssize_t n = pwrite(m_fd, bytes.data() + done, bytes.size() - done,
-                                 offset + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) {
-            continue;
+    error = m_path + ": " + reason;
+    return false;
+}
+
+bool CMemoryImage::WritePage(int page, const std::vector<std::string>& lines, int& written,
+                             std::string& error) {
+    written = 0;
+    for (std::size_t r = 0; r < lines.size() && r < kPageSize / kLineSize; ++r) {
+        std::array<std::uint8_t, kLineSize> bytes;
+        if (!LineBytes(lines[r], bytes)) {
+            continue;  // not read: the image keeps what it had there
         }
-        if (n <= 0) {
-            error = m_path + ": " + platform::SystemErrorText(n < 0 ? errno : ENOSPC);
+        std::string reason;
+        if (!m_file && !Create(error)) {
             return false;
         }
-        done += static_cast<std::size_t>(n);
+        const std::uint64_t offset = static_cast<std::uint64_t>(page) * kPageSize + r * kLineSize;
+        if (!m_file->WriteAt(offset, bytes.data(), bytes.size(), reason)) {
+            error = m_path + ": " + reason;
+            return false;
+        }
+        ++written;
     }
     return true;
 }

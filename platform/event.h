@@ -1,14 +1,16 @@
-// Manual-reset events on eventfd descriptors, so that they can be polled together with a
-// port's descriptor in one poll().
+// Manual-reset events that threads set and wait on, alone or several at once (and, inside this
+// layer, together with a port).
 #pragma once
 
 #include <initializer_list>
+
+#include "platform/native_handle.h"
 
 namespace platform {
 
 class Event {
 public:
-    Event();  // not signalled; aborts if the system has no descriptor left
+    Event();  // not signalled; aborts if the system has no event left to give
     ~Event();
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;
@@ -18,13 +20,13 @@ public:
     bool IsSet() const;
     // True when the event is (or becomes) set within timeoutMs; -1 waits without limit.
     bool Wait(int timeoutMs) const;
-    int Fd() const { return m_fd; }
+    NativeHandle Native() const { return m_handle; }
 
 private:
-    int m_fd;
+    NativeHandle m_handle;
 };
 
-// Result of WaitAny when the time ran out or poll() failed.
+// Result of WaitAny when the time ran out or the wait failed.
 constexpr int kWaitTimeout = -1;
 constexpr int kWaitFailed = -2;
 

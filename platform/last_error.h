@@ -6,12 +6,17 @@
 
 namespace platform {
 
-// The errno of the last failed platform call on this thread, captured at the failure.
-int GetLastError();
-void SetLastError(int code);
+// A code as the system gives it: errno on POSIX, GetLastError() on Windows.
+using ErrorCode = int;
 
-// The system's own text for an errno value; for a code it has no text for, says so with
-// the number.
-std::string SystemErrorText(int code);
+// The code of the last failed call of this layer on this thread, captured at the failure.
+ErrorCode GetLastError();
+void SetLastError(ErrorCode code);
+
+// The system's own text for a code; for a code it has no text for, says so with the number.
+std::string SystemErrorText(ErrorCode code);
+
+// The code for an operation on a port that is not open (EBADF, ERROR_INVALID_HANDLE).
+ErrorCode NoPortError();
 
 }  // namespace platform

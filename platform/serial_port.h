@@ -1,14 +1,18 @@
-// A serial port on POSIX, giving the effects the link relies on: an exclusive open or a clear
-// failure, time-outs, an event mask, line settings read and applied (raw, no flow control,
-// RTS raised), a full purge, the input count and single reads and writes. Every failing call
-// returns false and leaves its errno as the thread's last error (platform::GetLastError).
+// A serial port, giving the effects the link relies on: an exclusive open or a clear failure,
+// time-outs, an event mask, line settings read and applied (raw, no flow control, RTS raised),
+// a full purge, the input count, the wait for a port event, and reads and writes that wait no
+// longer than the port's time-outs. One implementation per system (termios on POSIX, the comm
+// API on Windows). Every failing call leaves the system's code as the thread's last error
+// (platform::GetLastError).
 #pragma once
-
-#include <termios.h>
 
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "platform/event.h"
+#include "platform/last_error.h"
+#include "platform/native_handle.h"
 
 namespace platform {
 
@@ -28,63 +32,104 @@ struct PortTimeouts {
 constexpr int RTS_CONTROL_DISABLE = 0;
 constexpr int RTS_CONTROL_ENABLE = 1;
 
-// The port's device-control settings: the terminal attributes plus how RTS is driven.
-struct PortState {
-    termios tio{};
-    int rtsControl = 0;
+// The port's device-control settings: the system's own record of them (termios, DCB), as read
+// from the port and changed by a settings text, and how RTS is driven.
+class PortState {
+public:
+    PortState();
+    ~PortState();
+    PortState(const PortState& other);
+    PortState& operator=(const PortState& other);
+
+    int rtsControl = RTS_CONTROL_DISABLE;
+
+    struct Native;  // each system's record
+    Native& native() { return *m_native; }
+    const Native& native() const { return *m_native; }
+
+private:
+    std::unique_ptr<Native> m_native;
 };
 
-// Applies a settings text "baud=%d parity=%c data=%d stop=%d" to `state`: raw mode, the speed,
-// parity (N, E, O), data bits (5 to 8) and stop bits (1, 2), receiver on, modem lines ignored,
-// no flow control. False with EINVAL for a text or value it cannot take.
+// Applies a settings text "baud=%d parity=%c data=%d stop=%d" to `state`: the speed, parity
+// (N, E, O), data bits (5 to 8) and stop bits (1, 2), receiver on, modem lines ignored, no flow
+// control. False for a text or value it cannot take.
 bool BuildPortState(const char* settings, PortState& state);
+
+// How the wait for a port event started.
+enum class PortEventWait {
+    EventThere,      // input is already waiting
+    Pending,         // nothing yet: the port takes part in WaitLowest
+    NothingToWatch,  // the mask does not watch received characters
+    Gone,            // the device has gone away (input still queued comes first, as EventThere)
+    Failed,
+};
+
+enum class IoStatus {
+    Done,
+    TimedOut,  // nothing within the port's time-out: not a failure
+    Failed,
+    Gone,  // the device has gone away
+};
+
+struct IoResult {
+    IoStatus status = IoStatus::Done;
+    // The operation could not complete at once, and its failure came while it was waited for.
+    bool waited = false;
+};
 
 class SerialPort {
 public:
-    // Opens `device` for exclusive use: open, flock and TIOCEXCL. Null on failure, with the
-    // reason (ENOENT, EBUSY for a port another program holds, EACCES, ENOTTY for anything but
-    // a terminal device, ...) in `error` and as the thread's last error.
-    static std::unique_ptr<SerialPort> Open(const std::string& device, int& error);
+    // Opens `device` for exclusive use. Null on failure, with the reason in `error` and as the
+    // thread's last error (platform/serial_devices.h tells the kinds apart).
+    static std::unique_ptr<SerialPort> Open(const std::string& device, ErrorCode& error);
 
-    // Puts back the settings the device had at the open, gives up the exclusive flag, closes.
+    // Puts back the settings the device had at the open, gives up exclusive use, closes.
     ~SerialPort();
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-    int Fd() const { return m_fd; }
-    const std::string& Device() const { return m_device; }
+    const std::string& Device() const;
+    NativeHandle Native() const;
 
     bool SetTimeouts(const PortTimeouts& timeouts);
-    const PortTimeouts& Timeouts() const { return m_timeouts; }
     bool SetMask(std::uint32_t mask);
     bool GetMask(std::uint32_t& mask);
-    // Reads the terminal attributes, and whether RTS is up where the device has modem lines.
+    // Reads the device's settings, and whether RTS is up where the device has modem lines.
     bool GetState(PortState& state);
-    // Applies the settings, raises RTS when asked (skipped on a device without modem lines),
-    // then reads the settings back: a difference fails with EINVAL.
+    // Applies the settings and raises RTS when asked (skipped on a device without modem
+    // lines), then reads the settings back: a difference is a failure.
     bool SetState(const PortState& state);
     // Aborts pending I/O and empties both queues.
     bool Purge();
-    // Whether the device has gone away (adapter pulled, other side of a pseudo-terminal
+    // Whether the device has gone away (adapter pulled, the other side of a pseudo-terminal
     // closed) since it was opened.
     bool HungUp() const;
     // Number of bytes waiting in the input queue.
     bool InputCount(int& count);
-    // One read(): the number of bytes read, 0 when the other side hung up, -1 on failure
-    // (EAGAIN when nothing is there yet).
-    int Read(std::uint8_t* buffer, int length);
-    // One write(): the number of bytes written or -1 on failure (EAGAIN when the queue is full).
-    int Write(const std::uint8_t* buffer, int length);
+    // Starts the wait for an event of the port's mask.
+    PortEventWait WaitCommEvent();
+    // One byte: `got` tells whether one was read. When none is there yet, waits for one up to
+    // the port's read time-out for a byte.
+    IoResult ReadByte(std::uint8_t& byte, bool& got);
+    // All of `length` bytes, within the port's write time-out for that many bytes.
+    IoResult Write(const std::uint8_t* bytes, int length);
+
+    struct Impl;  // each system's handle and saved settings
 
 private:
-    SerialPort(int fd, std::string device, const termios& original)
-        : m_fd(fd), m_device(std::move(device)), m_original(original) {}
-
-    int m_fd;
-    std::string m_device;
-    termios m_original;  // the settings the device had before we opened it
-    PortTimeouts m_timeouts;
-    std::uint32_t m_mask = 0;
+    explicit SerialPort(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m_impl;
 };
+
+// The monitor thread's wait, without time limit, for a stop request, a port event (only while
+// `port`, when given, has a port-event wait under way) or a send request. The lowest index
+// among them wins; for the port, whether input came or the device has gone.
+struct PortWake {
+    int index = kWaitFailed;  // 0 stop, 1 port, 2 send, or kWaitFailed
+    bool input = false;
+    bool gone = false;
+};
+PortWake WaitLowest(const Event& stop, SerialPort* port, const Event& send);
 
 }  // namespace platform

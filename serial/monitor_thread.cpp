@@ -1,10 +1,8 @@
 // The monitor thread: while a listing runs, the only code that reads and writes the port. It
 // serves a stop request before a port event before a send request.
-#include <cerrno>
 #include <system_error>
 
 #include "platform/last_error.h"
-#include "platform/port_wait.h"
 #include "serial/serial_link.h"
 
 bool CSerialLink::StartMonitor() {
@@ -29,43 +27,49 @@ void CSerialLink::MonitorThread(CSerialLink* link) {
     }
     for (;;) {
         // The port takes part in the wait only while a port-event wait is really under way.
-        std::array<int, 3> handles = link->m_waitHandles;
-        handles[1] = -1;
-        if (!link->m_portDead) {
-            const platform::PortEventWait wait = platform::WaitCommEvent(link->m_hPort.get());
-            if (wait == platform::PortEventWait::EventThere) {
-                int count = 0;
-                if (!link->m_hPort->InputCount(count) || count <= 0) {
-                    continue;  // the event carried no input: start a new wait at once
+        platform::SerialPort* waiting = nullptr;
+        if (!link->m_hPort) {
+            link->ReportFailure("WaitCommEvent()", platform::NoPortError());
+        } else if (!link->m_portDead) {
+            switch (link->m_hPort->WaitCommEvent()) {
+                case platform::PortEventWait::EventThere: {
+                    int count = 0;
+                    if (!link->m_hPort->InputCount(count) || count <= 0) {
+                        continue;  // the event carried no input: start a new wait at once
+                    }
+                    waiting = link->m_hPort.get();
+                    break;
                 }
-                handles[1] = link->m_hPort->Fd();
-            } else if (wait == platform::PortEventWait::Pending) {
-                handles[1] = link->m_hPort->Fd();
-            } else {
-                const int code = platform::GetLastError();
-                if (code == EIO && link->m_hPort) {
-                    link->ReportPortGone("WaitCommEvent()", code);
-                } else if (code != EINVAL) {  // EINVAL: the mask watches nothing
-                    link->ReportFailure("WaitCommEvent()", code);
-                }
+                case platform::PortEventWait::Pending:
+                    waiting = link->m_hPort.get();
+                    break;
+                case platform::PortEventWait::NothingToWatch:
+                    break;  // the mask watches nothing: only stop and send requests count
+                case platform::PortEventWait::Gone:
+                    link->ReportPortGone("WaitCommEvent()", platform::GetLastError());
+                    break;
+                case platform::PortEventWait::Failed:
+                    link->ReportFailure("WaitCommEvent()", platform::GetLastError());
+                    break;
             }
         }
 
-        short revents = 0;
-        switch (platform::WaitLowest(handles, revents)) {
+        const platform::PortWake wake =
+            platform::WaitLowest(*link->m_hStopEvent, waiting, *link->m_hSendEvent);
+        switch (wake.index) {
             case 0:
                 // Nothing after this touches the link: OpenPort may rebuild it once it is seen.
                 link->m_threadAlive.store(false);
                 return;
             case 1:
-                if (revents & POLLIN) {
+                if (wake.input) {
                     std::uint32_t mask = 0;
                     if (link->m_hPort->GetMask(mask) && (mask & platform::EV_RXCHAR)) {
                         ReceivePending(link);
                     }
                 }
-                if ((revents & platform::kPortGone) && !link->m_portDead) {
-                    link->ReportPortGone("WaitCommEvent()", EIO);
+                if (wake.gone && !link->m_portDead) {
+                    link->ReportPortGone("WaitCommEvent()", platform::GetLastError());
                 }
                 break;
             case 2:
@@ -77,12 +81,12 @@ void CSerialLink::MonitorThread(CSerialLink* link) {
     }
 }
 
-void CSerialLink::ReportFailure(const char* operation, int code) {
+void CSerialLink::ReportFailure(const char* operation, platform::ErrorCode code) {
     platform::SetLastError(code);
     ReportError(operation, "");
 }
 
-void CSerialLink::ReportPortGone(const char* operation, int code) {
+void CSerialLink::ReportPortGone(const char* operation, platform::ErrorCode code) {
     m_portDead = true;
-    ReportFailure(operation, code != 0 ? code : EIO);
+    ReportFailure(operation, code);
 }

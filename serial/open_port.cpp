@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "platform/last_error.h"
-#include "platform/port_map.h"
+#include "ports/port_map.h"
 #include "serial/serial_link.h"
 
 namespace {
@@ -58,14 +58,13 @@ bool CSerialLink::OpenPort(int portNumber, int baud, char parity, int dataBits, 
     m_hSendEvent = std::make_unique<platform::Event>();
     m_hByteEvent = std::make_unique<platform::Event>();
     m_hStopEvent = std::make_unique<platform::Event>();
-    m_waitHandles = {m_hStopEvent->Fd(), -1, m_hSendEvent->Fd()};
 
     m_sendBuffer = std::make_unique<std::uint8_t[]>(sendBufferSize);
     m_portNumber = portNumber;
     m_sendBufferSize = sendBufferSize;
 
     const char* failedStep = nullptr;
-    int failedError = 0;
+    platform::ErrorCode failedError = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_hPort.reset();
@@ -77,12 +76,14 @@ bool CSerialLink::OpenPort(int portNumber, int baud, char parity, int dataBits, 
         std::snprintf(settings, sizeof settings, "baud=%d parity=%c data=%d stop=%d", baud, parity,
                       dataBits, stopBits);
 
-        m_devicePath = platform::PortDevicePath(portName);
+        const bool mapped = portNumber >= 1 && portNumber <= 4 &&
+                            !m_mappedDevices[static_cast<std::size_t>(portNumber - 1)].empty();
+        m_devicePath = mapped ? m_mappedDevices[static_cast<std::size_t>(portNumber - 1)]
+                              : ports::PortDevicePath(portName);
         m_hPort = platform::SerialPort::Open(m_devicePath, m_openError);
         if (!m_hPort) {
             return false;  // silent: the caller decides what a missing port means
         }
-        m_waitHandles[1] = m_hPort->Fd();
 
         failedStep = ConfigurePort(*m_hPort, m_timeouts, eventMask, m_dcb, settings);
         if (failedStep) {
@@ -106,9 +107,20 @@ bool CSerialLink::OpenPort(int portNumber, int baud, char parity, int dataBits, 
     return true;
 }
 
+void CSerialLink::MapPort(int port, const std::string& device) {
+    if (port >= 1 && port <= 4) {
+        m_mappedDevices[static_cast<std::size_t>(port - 1)] = device;
+    }
+}
+
 void CSerialLink::Cancel() {
     m_cancelled.store(true);
     m_hCancelEvent.Set();
+}
+
+void CSerialLink::ResetCancel() {
+    m_hCancelEvent.Reset();
+    m_cancelled.store(false);
 }
 
 bool CSerialLink::PauseUnlessCancelled(int ms) {

@@ -1,8 +1,5 @@
 // Reading the reply bytes one at a time into the reply buffer, each signalled as it is stored.
-#include <cerrno>
-
 #include "platform/last_error.h"
-#include "platform/port_wait.h"
 #include "serial/serial_link.h"
 
 namespace {
@@ -14,37 +11,6 @@ int InputWaiting(std::mutex& lock, platform::SerialPort& port) {
     return port.InputCount(count) ? count : 0;
 }
 
-struct ReadOutcome {
-    bool got = false;
-    const char* failedStep = nullptr;
-    int error = 0;
-};
-
-// One read of one byte. A read that finds nothing yet is outstanding: it completes when a byte
-// comes, or empty when the port's read time-out for one byte runs out.
-ReadOutcome ReadOneByte(platform::SerialPort& port, const platform::PortTimeouts& timeouts,
-                        std::uint8_t& byte) {
-    const char* step = "ReadFile()";
-    int got = port.Read(&byte, 1);
-    if (got < 0 && errno == EAGAIN) {
-        step = "GetOverlappedResults() in ReadFile()";
-        const int timeoutMs =
-            timeouts.readTotalTimeoutMultiplier * 1 + timeouts.readTotalTimeoutConstant;
-        if (!platform::WaitReady(port.Fd(), POLLIN, timeoutMs)) {
-            const int error = platform::GetLastError();
-            return error == ETIMEDOUT ? ReadOutcome{} : ReadOutcome{false, step, error};
-        }
-        got = port.Read(&byte, 1);
-        if (got < 0 && errno == EAGAIN) {
-            return {};
-        }
-    }
-    if (got == 1) {
-        return {true, nullptr, 0};
-    }
-    return {false, step, got == 0 ? EIO : errno};  // a read of nothing: the device hung up
-}
-
 }  // namespace
 
 void CSerialLink::ReceivePending(CSerialLink* link) {
@@ -54,22 +20,26 @@ void CSerialLink::ReceivePending(CSerialLink* link) {
     }
     do {
         std::uint8_t byte = 0;
-        ReadOutcome read;
+        bool got = false;
+        platform::IoResult read;
+        platform::ErrorCode error = 0;
         {
             std::lock_guard<std::mutex> guard(link->m_lock);
-            read = ReadOneByte(port, link->m_timeouts, byte);
+            read = port.ReadByte(byte, got);
+            error = platform::GetLastError();
         }
-        if (read.failedStep) {
+        if (read.status == platform::IoStatus::Failed || read.status == platform::IoStatus::Gone) {
             // Nothing is stored for a failed read. The round ends here, so that a stop request
             // is served before the port is tried again.
-            if (read.error == EIO) {
-                link->ReportPortGone(read.failedStep, read.error);
+            const char* step = read.waited ? "GetOverlappedResults() in ReadFile()" : "ReadFile()";
+            if (read.status == platform::IoStatus::Gone) {
+                link->ReportPortGone(step, error);
             } else {
-                link->ReportFailure(read.failedStep, read.error);
+                link->ReportFailure(step, error);
             }
             return;
         }
-        if (read.got) {
+        if (got) {
             link->StoreReplyByte(byte);
         }
     } while (InputWaiting(link->m_lock, port) > 0);

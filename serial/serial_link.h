@@ -44,6 +44,8 @@ public:
     int PingCamera();
     const char* ReadLine(char* address);
 
+    // COMn stands for `device` on this link, whatever else would map it (empty: as usual).
+    void MapPort(int port, const std::string& device);
     // Whether the last OpenPort left a port open (it may have hung up since).
     bool IsPortOpen() const { return m_hPort != nullptr; }
     // Whether the open port has hung up since; false when none is open or a listing runs.
@@ -52,12 +54,12 @@ public:
     const std::string& DevicePath() const { return m_devicePath; }
     // The port number the last OpenPort was given.
     int PortNumber() const { return m_portNumber; }
-    int OpenError() const { return m_openError; }
+    platform::ErrorCode OpenError() const { return m_openError; }
 
-    // Closing the window ends a running listing: no further command goes out, waits for
-    // replies end at once, and no warning is shown any more. Stays in force for the link's
-    // life.
+    // Ends a running listing: no further command goes out, waits for replies end at once, and
+    // no warning is shown any more, until ResetCancel. Closing the window cancels for good.
     void Cancel();
+    void ResetCancel();
     bool IsCancelled() const { return m_cancelled.load(); }
     // Sleeps up to ms; false when cancelled meanwhile.
     bool PauseUnlessCancelled(int ms);
@@ -84,10 +86,10 @@ private:
     bool ExchangeForCount(const char* command, std::int32_t count);
     // Shows the warning for a failed step with the system's text for `code`. Never called
     // with m_lock held.
-    void ReportFailure(const char* operation, int code);
-    // The device hung up or failed: reported once (EIO where `code` says nothing); from then on
-    // the monitor thread leaves the port alone.
-    void ReportPortGone(const char* operation, int code);
+    void ReportFailure(const char* operation, platform::ErrorCode code);
+    // The device has gone away: reported once; from then on the monitor thread leaves the port
+    // alone.
+    void ReportPortGone(const char* operation, platform::ErrorCode code);
 
     std::thread m_thread;
     std::mutex m_lock;  // guards the calls on the port
@@ -96,8 +98,6 @@ private:
     std::unique_ptr<platform::SerialPort> m_hPort;  // null when no port is open
     std::unique_ptr<platform::Event> m_hSendEvent;
     std::unique_ptr<platform::Event> m_hByteEvent;
-    // The three-way wait's descriptors: stop event, port (readable = port event), send event.
-    std::array<int, 3> m_waitHandles{-1, -1, -1};
     platform::PortTimeouts m_timeouts;
     platform::PortState m_dcb;
     int m_portNumber = 0;
@@ -113,8 +113,9 @@ private:
     std::function<void(const char* command)> m_commandHandedOver;
 
     IWarningSink* m_warnings;
+    std::array<std::string, 4> m_mappedDevices;
     std::string m_devicePath;
-    int m_openError = 0;
+    platform::ErrorCode m_openError = 0;
     bool m_portDead = false;  // monitor thread only: the port hung up, reported once
     std::atomic<bool> m_cancelled{false};
     platform::Event m_hCancelEvent;

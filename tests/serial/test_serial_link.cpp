@@ -15,8 +15,8 @@
 #include <numeric>
 
 #include "platform/last_error.h"
-#include "platform/open_error.h"
 #include "platform/port_faults.h"
+#include "ports/open_error.h"
 #include "support/pty_pair.h"
 #include "support/warning_recorder.h"
 
@@ -83,7 +83,7 @@ protected:
     void Arrive(const Bytes& bytes) {
         ASSERT_EQ(write(m_pty1.MasterFd(), bytes.data(), bytes.size()),
                   static_cast<ssize_t>(bytes.size()));
-        pollfd entry{Access::Port(m_link)->Fd(), POLLIN, 0};
+        pollfd entry{Access::Port(m_link)->Native(), POLLIN, 0};
         int count = 0;
         ASSERT_EQ(poll(&entry, 1, kGenerousMs), 1);
         ASSERT_EQ(ioctl(entry.fd, FIONREAD, &count), 0);
@@ -124,7 +124,7 @@ TEST_F(SerialLinkTest, PortIsRaw9600_8N1WhileHeldAndLeftAsItWasAfter) {
     EXPECT_EQ(Access::Dcb(m_link).rtsControl, 1);
 
     termios tio;
-    ASSERT_EQ(tcgetattr(Access::Port(m_link)->Fd(), &tio), 0);
+    ASSERT_EQ(tcgetattr(Access::Port(m_link)->Native(), &tio), 0);
     EXPECT_EQ(cfgetospeed(&tio), B9600);
     EXPECT_EQ(cfgetispeed(&tio), B9600);
     EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD),
@@ -149,15 +149,14 @@ TEST_F(SerialLinkTest, HeldMissingOrNoTerminalIsRefusedSilently) {
     // Also as root, where the exclusive terminal flag alone would let a second open through.
     EXPECT_FALSE(Open(other, 1));
     EXPECT_EQ(other.OpenError(), EBUSY);
-    EXPECT_EQ(platform::OpenErrorText(EBUSY, ""),
-              "Device or resource busy (held by another program)");
+    EXPECT_EQ(ports::OpenErrorText(EBUSY, ""), "Device or resource busy (held by another program)");
     // Not allowed: the group to ask for is named, by its number when it has no name.
     const char* device = m_pty1.DevicePath().c_str();
     ASSERT_EQ(chown(device, static_cast<uid_t>(-1), 0), 0);
-    EXPECT_EQ(platform::OpenErrorText(EACCES, device),
+    EXPECT_EQ(ports::OpenErrorText(EACCES, device),
               "Permission denied (the user must be in the group \"root\" that owns the device)");
     ASSERT_EQ(chown(device, static_cast<uid_t>(-1), 54321), 0);
-    EXPECT_EQ(platform::OpenErrorText(EACCES, device),
+    EXPECT_EQ(ports::OpenErrorText(EACCES, device),
               "Permission denied (the user must be in the group \"54321\" that owns the device)");
     ASSERT_TRUE(Open(m_link, 2));  // moved on: its old port is free
     EXPECT_TRUE(Open(other, 1));
@@ -227,7 +226,7 @@ TEST_F(SerialLinkTest, StaleBytesPurgedAtStartWaitingBytesStoredBeforeTheCommand
     EXPECT_EQ(platform::PortCallCount(PortCall::Read), 45u);
     EXPECT_EQ(Access::ReplySnapshot(m_link), Bytes(stream.begin(), stream.begin() + 40));
     std::uint64_t signals = 0;  // an eventfd counts every set
-    ASSERT_EQ(read(Access::ByteEvent(m_link)->Fd(), &signals, sizeof signals), 8);
+    ASSERT_EQ(read(Access::ByteEvent(m_link)->Native(), &signals, sizeof signals), 8);
     EXPECT_EQ(signals, 40u);
     Open(m_link, 0);
     EXPECT_EQ(platform::PortCallCount(PortCall::Write), 2u);  // the request was taken once
@@ -245,7 +244,7 @@ TEST_F(SerialLinkTest, BytesLeftUnreadAreDiscardedByTheNextCommandAndAHangUpIsRe
     ASSERT_EQ(write(m_pty1.MasterFd(), "\x06\x80\x7F", 3), 3);
     for (std::uint64_t signals = 0, more = 0; signals < 3; signals += more) {  // all 3 taken
         ASSERT_TRUE(Access::ByteEvent(m_link)->Wait(kGenerousMs));
-        ASSERT_EQ(read(Access::ByteEvent(m_link)->Fd(), &more, sizeof more), 8);
+        ASSERT_EQ(read(Access::ByteEvent(m_link)->Native(), &more, sizeof more), 8);
     }
     EXPECT_EQ(Access::ReplySnapshot(m_link), (Bytes{0x06, 0x80, 0x7F}));
 

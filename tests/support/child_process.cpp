@@ -1,7 +1,6 @@
 #include "support/child_process.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -12,16 +11,50 @@
 #include <fstream>
 #include <sstream>
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildOptions& options) {
-    std::vector<char*> args;
-    for (const std::string& arg : argv) {
-        args.push_back(const_cast<char*>(arg.c_str()));
+#include "support/support_failure.h"
+
+extern char** environ;
+
+namespace {
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (std::string& text : texts) {
+        pointers.push_back(text.data());
     }
-    args.push_back(nullptr);
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// This process's environment with each NAME=VALUE of `added` in the place of NAME's.
+std::vector<std::string> Environment(const std::vector<std::string>& added) {
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        const std::string name = text.substr(0, text.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& variable : added) {
+            replaced = replaced || variable.compare(0, name.size(), name) == 0;
+        }
+        if (!replaced) {
+            result.push_back(text);
+        }
+    }
+    result.insert(result.end(), added.begin(), added.end());
+    return result;
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildOptions& options) {
+    std::vector<std::string> texts = argv;
+    std::vector<char*> args = Pointers(texts);
+    std::vector<std::string> variables = Environment(options.environment);
+    std::vector<char*> environment = Pointers(variables);
     int out[2];
     int err[2] = {-1, -1};
     if (pipe2(out, O_CLOEXEC) != 0 || (options.keepErrors && pipe2(err, O_CLOEXEC) != 0)) {
-        ADD_FAILURE() << "pipe2: " << std::strerror(errno);
+        SupportFailure(std::string("pipe2: ") + std::strerror(errno));
         return;
     }
     const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
@@ -29,16 +62,21 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildOpti
     m_pid = fork();
     if (m_pid == 0) {
         // Only async-signal-safe calls between fork and exec: the test has threads.
-        const int errFd = options.keepErrors ? err[1] : open("/dev/null", O_WRONLY);
+        const int errFd = options.keepErrors          ? err[1]
+                          : options.errorFile.empty() ? open("/dev/null", O_WRONLY)
+                                                      : open(options.errorFile.c_str(),
+                                                             O_WRONLY | O_CREAT | O_APPEND, 0644);
         if (errFd < 0 || dup2(out[1], 1) < 0 || dup2(errFd, 2) < 0 ||
             (!options.directory.empty() && chdir(options.directory.c_str()) != 0) ||
             (options.fileSizeLimit >= 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0)) {
             _exit(126);
         }
-        execv(args[0], args.data());
+        execve(args[0], args.data(), environment.data());
         _exit(127);
     }
-    EXPECT_GT(m_pid, 0) << "fork: " << std::strerror(errno);
+    if (m_pid < 0) {
+        SupportFailure(std::string("fork: ") + std::strerror(errno));
+    }
     close(out[1]);
     m_stdout = out[0];
     if (err[1] >= 0) {
@@ -92,14 +130,21 @@ void ChildProcess::Signal(int signal) {
     }
 }
 
-int ChildProcess::Wait() {
+int ChildProcess::Wait(double* cpuSeconds) {
     if (m_pid <= 0) {
         return -1;
     }
     int status = 0;
-    while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (wait4(m_pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
     m_pid = -1;
+    if (cpuSeconds) {
+        const auto seconds = [](const timeval& t) {
+            return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+        };
+        *cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    }
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
 }
 

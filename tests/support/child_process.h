@@ -1,5 +1,6 @@
-// A program run by a test: standard output through a pipe, standard error discarded or in a
-// second pipe, optionally in another directory and under a file-size limit.
+// A program run by a test or the benchmark: standard output through a pipe, standard error
+// discarded, in a second pipe or in a file, optionally in another directory, with variables
+// added to its environment and under a file-size limit.
 #pragma once
 
 #include <sys/types.h>
@@ -8,9 +9,11 @@
 #include <vector>
 
 struct ChildOptions {
-    std::string directory;    // empty: the test's own
+    std::string directory;    // empty: the caller's own
     long fileSizeLimit = -1;  // bytes; -1: no limit
     bool keepErrors = false;  // standard error in a pipe, read once standard output ends
+    std::string errorFile;    // else standard error appended to this file; empty: discarded
+    std::vector<std::string> environment;  // NAME=VALUE, added or replacing
 };
 
 // A program run to its end, standard error in a pipe.
@@ -31,8 +34,9 @@ public:
     // The next line of standard output without its LF; false at the end of the output.
     bool ReadLine(std::string& line);
     void Signal(int signal);
-    // The exit status, or 128 + the signal that ended the child; -1 once waited for.
-    int Wait();
+    // The exit status, or 128 + the signal that ended the child; -1 once waited for. The
+    // child's processor time (user and system) in `cpuSeconds` where given.
+    int Wait(double* cpuSeconds = nullptr);
 
 private:
     friend ChildOutcome RunChild(const std::vector<std::string>& argv, ChildOptions options);

@@ -1,6 +1,5 @@
 #include "support/simulated_camera.h"
 
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 
@@ -8,10 +7,12 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "support/support_failure.h"
+
 TempDir::TempDir() {
     char pattern[] = "/tmp/vexlarin-test-XXXXXX";
     if (mkdtemp(pattern) == nullptr) {
-        ADD_FAILURE() << "mkdtemp failed";
+        SupportFailure("mkdtemp failed");
     }
     m_path = pattern;
 }
@@ -22,17 +23,21 @@ TempDir::~TempDir() {
 }
 
 SimulatedCamera::SimulatedCamera(const std::string& logPath,
-                                 const std::vector<std::string>& options)
+                                 const std::vector<std::string>& options,
+                                 const std::string& errorFile, const std::string& program)
     : m_log(logPath) {
-    std::vector<std::string> argv{VEXLARIN_CAMSIM};
+    std::vector<std::string> argv{program};
     if (!logPath.empty()) {
         argv.insert(argv.end(), {"--log", logPath});
     }
     argv.insert(argv.end(), options.begin(), options.end());
-    m_process = std::make_unique<ChildProcess>(argv);
+    ChildOptions child;
+    child.errorFile = errorFile;
+    m_process = std::make_unique<ChildProcess>(argv, child);
     // The child prints the path once the terminal is ready.
-    EXPECT_TRUE(m_process->ReadLine(m_device) && !m_device.empty())
-        << "vexlarin-camsim printed no device path";
+    if (!m_process->ReadLine(m_device) || m_device.empty()) {
+        SupportFailure(program + " printed no device path");
+    }
 }
 
 void SimulatedCamera::Stop() {

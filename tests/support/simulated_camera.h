@@ -1,5 +1,5 @@
-// What the tests against the simulated camera share: a temporary directory, vexlarin-camsim
-// in its own process, and the lines its default memory gives.
+// What the tests and the benchmark against the simulated camera share: a temporary directory,
+// vexlarin-camsim in its own process, and the lines its default memory gives.
 #pragma once
 
 #include <memory>
@@ -25,10 +25,13 @@ private:
 // vexlarin-camsim on its own pseudo-terminal.
 class SimulatedCamera {
 public:
-    // Starts it with `options`, logging every exchange to `logPath` unless that is empty, and
-    // reads the device path it prints first.
+    // Starts `program` with `options`, logging every exchange to `logPath` unless that is
+    // empty, its standard error into `errorFile` (empty: discarded), and reads the device path
+    // it prints first.
     explicit SimulatedCamera(const std::string& logPath = "",
-                             const std::vector<std::string>& options = {});
+                             const std::vector<std::string>& options = {},
+                             const std::string& errorFile = "",
+                             const std::string& program = VEXLARIN_CAMSIM);
     ~SimulatedCamera() { Stop(); }
 
     const std::string& DevicePath() const { return m_device; }

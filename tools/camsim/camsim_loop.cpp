@@ -50,7 +50,6 @@ private:
     bool Answer(Nanos now);
     bool Handle(Exchange& exchange, Nanos now);
     void QueueReply(const std::vector<std::uint8_t>& reply, Nanos now);
-    void QueueGarbage(Nanos now);
     bool WriteDue(Nanos now);
     bool Log(const Exchange& exchange);
     Nanos NextDeadline() const;
@@ -68,9 +67,6 @@ private:
     std::deque<TimedByte> m_sending;
     Nanos m_sendWireFree = 0;
     bool m_writeBlocked = false;  // the terminal's input queue is full: wait for POLLOUT
-    bool m_streaming = false;
-    Nanos m_nextGarbage = 0;
-    Garbage m_garbage;
     bool m_hungUp = false;
 };
 
@@ -160,9 +156,6 @@ bool Camera::Answer(Nanos now) {
             return true;
         }
     }
-    if (m_streaming) {
-        QueueGarbage(now);
-    }
     return true;
 }
 
@@ -176,13 +169,6 @@ bool Camera::Handle(Exchange& exchange, Nanos now) {
         ClosePty(m_pty);
         m_hungUp = true;
         return logged;
-    }
-    if (exchange.recognised && m_options.garbageStream) {
-        exchange.reply.clear();
-        if (!m_streaming) {
-            m_streaming = true;
-            m_nextGarbage = now;
-        }
     }
     // Logged before the first reply byte goes out: whoever has seen the reply finds the line.
     if (!Log(exchange)) {
@@ -201,17 +187,6 @@ void Camera::QueueReply(const std::vector<std::uint8_t>& reply, Nanos now) {
         m_sending.push_back({reply[k], m_sendWireFree});
         previous = m_sendWireFree;
     }
-}
-
-void Camera::QueueGarbage(Nanos now) {
-    // One byte at a time, so that a stream without end never floods the terminal.
-    if (!m_sending.empty()) {
-        return;
-    }
-    const Nanos interval = std::max(kMs, m_byteTime);
-    m_nextGarbage = std::max(m_nextGarbage, now - interval);
-    m_sending.push_back({m_garbage.Next(), m_nextGarbage});
-    m_nextGarbage += interval;
 }
 
 bool Camera::WriteDue(Nanos now) {
@@ -262,9 +237,6 @@ Nanos Camera::NextDeadline() const {
     }
     if (!m_sending.empty() && !m_writeBlocked) {
         deadline = std::min(deadline, m_sending.front().due);
-    }
-    if (m_streaming && m_sending.empty()) {
-        deadline = std::min(deadline, m_nextGarbage);
     }
     if (m_protocol.HasPending() && m_received.empty()) {
         deadline = std::min(deadline, m_lastReceived + kResyncSilence);

@@ -9,8 +9,8 @@
 
 namespace camsim {
 
-// Runs until SIGINT, SIGTERM or SIGHUP arrives on `signalFd` (a signalfd), or a hang-up
-// fault; `log` may be null. Returns the exit status; reasons for failing go to stderr.
+// Runs until a stop signal is waiting on `signalFd` (what platform::StopSignals waits on), or
+// a hang-up fault; `log` may be null. Returns the exit status; reasons for failing go to stderr.
 int RunCamera(const Options& options, const CameraMemory& memory, Pty& pty, int signalFd,
               std::FILE* log);
 

@@ -1,7 +1,5 @@
 // vexlarin-camsim: a simulated DV camera on a pseudo-terminal. See --help.
-#include <signal.h>
 #include <sys/prctl.h>
-#include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,7 +13,8 @@
 #include "camsim_memory.h"
 #include "camsim_options.h"
 #include "camsim_pty.h"
-#include "platform/standard_streams.h"
+#include "platform/process.h"
+#include "platform/stop_signals.h"
 
 namespace {
 
@@ -61,7 +60,7 @@ int main(int argc, char** argv) {
     platform::OpenStandardDescriptors();
     camsim::Options options;
     std::string error;
-    if (!camsim::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    if (!camsim::ParseOptions(argc, argv, options, error)) {
         std::fprintf(stderr, "vexlarin-camsim: %s\nTry 'vexlarin-camsim --help'.\n", error.c_str());
         return 2;
     }
@@ -81,20 +80,9 @@ int main(int argc, char** argv) {
         return Fail(error);
     }
 
-    // Signals are taken from a descriptor, so the loop waits on them and the terminal at once.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGHUP);
-    if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) {
-        return Fail(std::string("sigprocmask() failed: ") + std::strerror(errno));
-    }
-    const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
-    if (signalFd < 0) {
-        return Fail(std::string("signalfd() failed: ") + std::strerror(errno));
-    }
-    signal(SIGPIPE, SIG_IGN);
+    // The program's own stop signals, waited on beside the terminal: the first ends the loop.
+    platform::StopSignals stop;
+    platform::IgnoreWriteSignals();
 
     std::FILE* log = nullptr;
     if (!options.log.empty()) {
@@ -117,7 +105,7 @@ int main(int argc, char** argv) {
     std::printf("%s\n", pty.path.c_str());
     std::fflush(stdout);
 
-    const int status = camsim::RunCamera(options, memory, pty, signalFd, log);
+    const int status = camsim::RunCamera(options, memory, pty, stop.Native(), log);
 
     if (!options.link.empty()) {
         RemoveLink(options.link, pty.path);
@@ -126,6 +114,5 @@ int main(int argc, char** argv) {
     if (log && std::fclose(log) != 0) {
         return Fail("closing log " + options.log + " failed: " + std::strerror(errno));
     }
-    close(signalFd);
     return status;
 }

@@ -1,5 +1,6 @@
 #include "camsim_options.h"
 
+#include <getopt.h>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -24,74 +25,66 @@ bool ParseCount(const std::string& name, const std::string& text, int lowest, in
 
 }  // namespace
 
-bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::string value;
-        bool hasValue = false;
-        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.resize(eq);
-            hasValue = true;
-        }
-        auto takeValue = [&]() {
-            if (hasValue) {
-                return true;
-            }
-            if (i + 1 >= args.size()) {
-                error = name + " needs a value";
-                return false;
-            }
-            value = args[++i];
-            return true;
-        };
-        auto noValue = [&]() {
-            if (hasValue) {
-                error = name + " takes no value";
-            }
-            return !hasValue;
-        };
-
+bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
+    enum { kLink = 1, kImage, kLog, kSilentAfter, kPause, kBaud, kHangupAfter, kHelp };
+    static const option kOptions[] = {{"link", required_argument, nullptr, kLink},
+                                      {"image", required_argument, nullptr, kImage},
+                                      {"log", required_argument, nullptr, kLog},
+                                      {"silent-after", required_argument, nullptr, kSilentAfter},
+                                      {"pause", required_argument, nullptr, kPause},
+                                      {"baud", required_argument, nullptr, kBaud},
+                                      {"hangup-after", required_argument, nullptr, kHangupAfter},
+                                      {"help", no_argument, nullptr, kHelp},
+                                      {nullptr, 0, nullptr, 0}};
+    opterr = 0;  // said by the caller, with a hint
+    optind = 1;
+    for (int option; (option = getopt_long(argc, argv, "h", kOptions, nullptr)) != -1;) {
+        const std::string name = option == 'h' || option == '?'
+                                     ? argv[optind - 1]
+                                     : std::string("--") + kOptions[option - 1].name;
+        const std::string value = optarg ? optarg : "";
         bool ok = true;
-        if (name == "--help" || name == "-h") {
-            ok = noValue();
-            options.help = true;
-        } else if (name == "--garbage") {
-            ok = noValue();
-            options.faults.garbage = true;
-        } else if (name == "--garbage-stream") {
-            ok = noValue();
-            options.garbageStream = true;
-        } else if (name == "--link") {
-            ok = takeValue();
-            options.link = value;
-        } else if (name == "--image") {
-            ok = takeValue();
-            options.image = value;
-        } else if (name == "--log") {
-            ok = takeValue();
-            options.log = value;
-        } else if (name == "--silent-after") {
-            ok = takeValue() && ParseCount(name, value, 0, options.faults.silentAfter, error);
-        } else if (name == "--extra") {
-            ok = takeValue() && ParseCount(name, value, 0, options.faults.extraBytes, error);
-        } else if (name == "--pause") {
-            ok = takeValue() && ParseCount(name, value, 0, options.pauseMs, error);
-        } else if (name == "--baud") {
-            ok = takeValue() && ParseCount(name, value, 1, options.baud, error);
-        } else if (name == "--hangup-after") {
-            ok = takeValue() && ParseCount(name, value, 0, options.hangupAfter, error);
-        } else {
-            error = "unknown option \"" + args[i] + "\"";
-            ok = false;
+        switch (option) {
+            case kLink:
+            case kImage:
+            case kLog:
+                if (value.empty()) {
+                    error = name + " needs a file name";
+                    return false;
+                }
+                (option == kLink    ? options.link
+                 : option == kImage ? options.image
+                                    : options.log) = value;
+                break;
+            case kSilentAfter:
+                ok = ParseCount(name, value, 0, options.faults.silentAfter, error);
+                break;
+            case kPause:
+                ok = ParseCount(name, value, 0, options.pauseMs, error);
+                break;
+            case kBaud:
+                ok = ParseCount(name, value, 1, options.baud, error);
+                break;
+            case kHangupAfter:
+                ok = ParseCount(name, value, 0, options.hangupAfter, error);
+                break;
+            case 'h':
+            case kHelp:
+                options.help = true;
+                break;
+            default:  // an option not known, or one without its value
+                error = optopt >= kLink && optopt <= kHangupAfter
+                            ? name + " needs a value"
+                            : "unknown option \"" + name + "\"";
+                return false;
         }
         if (!ok) {
             return false;
         }
-        if ((name == "--link" || name == "--image" || name == "--log") && value.empty()) {
-            error = name + " needs a file name";
-            return false;
-        }
+    }
+    if (optind < argc) {
+        error = "unknown option \"" + std::string(argv[optind]) + "\"";
+        return false;
     }
     return true;
 }
@@ -131,11 +124,7 @@ Options:
 
 Faults:
   --silent-after N    answer the first N commands, then stay silent
-  --garbage           answer with bytes of the right length but the wrong content
-  --extra N           send N extra bytes (EE) after every reply
   --pause MS          pause MS milliseconds before each reply byte after the first
-  --garbage-stream    after the first command, send no reply but a garbage byte every
-                      millisecond (or every byte-time under --baud) without end
   --baud RATE         pace every byte at RATE baud, 10 bits a byte, both ways: a command counts
                       as received when its last byte would have crossed the wire, and reply
                       bytes go out one byte-time apart

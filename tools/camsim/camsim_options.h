@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "camsim_protocol.h"
 
@@ -13,15 +12,14 @@ struct Options {
     std::string image;  // memory image; empty: the default pattern
     std::string log;    // one line per exchange; empty: no log
     ReplyFaults faults;
-    int pauseMs = 0;             // silence between two reply bytes
-    bool garbageStream = false;  // after the first command, stream garbage without end
-    int baud = 0;                // pace every byte at this rate (10 bits a byte); 0: no pacing
-    int hangupAfter = -1;        // answer N commands, hang up at the next one; -1: never
+    int pauseMs = 0;       // silence between two reply bytes
+    int baud = 0;          // pace every byte at this rate (10 bits a byte); 0: no pacing
+    int hangupAfter = -1;  // answer N commands, hang up at the next one; -1: never
     bool help = false;
 };
 
-// Parses the arguments after the program name. False with a message on a bad command line.
-bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
+// Parses the command line. False with a message on a bad one.
+bool ParseOptions(int argc, char** argv, Options& options, std::string& error);
 
 // The --help text.
 std::string UsageText();

@@ -15,7 +15,6 @@ constexpr std::array<std::uint8_t, 7> kReadHead = {0x01, 0x80, 0x0E, 0x10, 0x20,
 constexpr std::size_t kReadLength = 19;
 constexpr std::size_t kReadAddress = 7;  // bytes 7, 8, 9
 constexpr std::size_t kReadCheck = 18;
-constexpr std::uint8_t kExtraByte = 0xEE;
 
 // How a fixed command compares with the bytes waiting.
 template <std::size_t N>
@@ -58,13 +57,6 @@ char HexDigitOf(unsigned v) {
 }
 
 }  // namespace
-
-std::uint8_t Garbage::Next() {
-    m_state ^= m_state << 13;
-    m_state ^= m_state >> 17;
-    m_state ^= m_state << 5;
-    return static_cast<std::uint8_t>(m_state >> 24);
-}
 
 CameraProtocol::CameraProtocol(const CameraMemory& memory, ReplyFaults faults)
     : m_memory(memory), m_faults(faults) {}
@@ -128,18 +120,6 @@ std::vector<std::uint8_t> CameraProtocol::Reply(const std::vector<std::uint8_t>&
         }
         reply.push_back(check);
     }
-
-    if (m_faults.garbage) {
-        std::vector<std::uint8_t> wrong(reply.size());
-        for (auto& b : wrong) {
-            b = m_garbage.Next();
-        }
-        if (wrong == reply) {
-            wrong[0] ^= 0xFF;  // garbage must never pass for the real answer
-        }
-        reply = std::move(wrong);
-    }
-    reply.insert(reply.end(), static_cast<std::size_t>(m_faults.extraBytes), kExtraByte);
     return reply;
 }
 

@@ -22,26 +22,15 @@
 
 namespace camsim {
 
-// The faults that change what the camera answers (timing faults live in the program).
+// The fault that changes what the camera answers (timing faults live in the program).
 struct ReplyFaults {
     int silentAfter = -1;  // answer only the first N commands; -1: all
-    bool garbage = false;  // answer with bytes of the right length but wrong content
-    int extraBytes = 0;    // add this many bytes (EE) after every reply
 };
 
 struct Exchange {
     std::vector<std::uint8_t> received;
     std::vector<std::uint8_t> reply;  // empty: the camera stays silent
     bool recognised = false;          // false: bytes the camera dropped
-};
-
-// A small fixed-seed generator, so that garbage is the same on every run.
-class Garbage {
-public:
-    std::uint8_t Next();
-
-private:
-    std::uint32_t m_state = 0x2545F491u;
 };
 
 class CameraProtocol {
@@ -69,7 +58,6 @@ private:
 
     const CameraMemory& m_memory;
     ReplyFaults m_faults;
-    Garbage m_garbage;
     std::vector<std::uint8_t> m_pending;
     std::vector<std::uint8_t> m_dropped;
     int m_commands = 0;
