@@ -5,9 +5,9 @@
 #include <QShortcut>
 
 #include "app/about_box.h"
+#include "app/dialog_units.h"
+#include "app/gui_call.h"
 #include "app/port_devices_dialog.h"
-#include "platform/dialog/dialog_units.h"
-#include "platform/dialog/gui_call.h"
 #include "resources/icons.h"
 #include "resources/templates.h"
 
@@ -17,7 +17,7 @@ const char* const kPortDevicesEntry = "&Port devices...";
 }  // namespace
 
 CVexlarinDlg::CVexlarinDlg() {
-    platform::AcceptGuiCalls();
+    AcceptGuiCalls();
     // A window of its own, with a taskbar entry, a window menu and a close box; no minimise or
     // maximise box, since its size is fixed.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -25,23 +25,22 @@ CVexlarinDlg::CVexlarinDlg() {
     setWindowTitle(kMainTemplate.caption);
     setWindowIcon(ProgramIcon());
     setFont(QFont(kMainTemplate.fontName, kMainTemplate.fontPoints));
-    const platform::BaseUnits base = platform::BaseUnitsOf(font());
-    setFixedSize(
-        platform::DialogUnitsToPixels(0, 0, kMainTemplate.cx, kMainTemplate.cy, base).size());
+    const BaseUnits base = BaseUnitsOf(font());
+    setFixedSize(DialogUnitsToPixels(0, 0, kMainTemplate.cx, kMainTemplate.cy, base).size());
 
     const auto& t = kMainTemplate.controls;
-    platform::Place(m_listButton, t[0], base);
-    platform::Place(m_lines, t[1], base);
+    Place(m_listButton, t[0], base);
+    Place(m_lines, t[1], base);
     for (int n = 1; n <= 4; ++n) {
-        platform::Place(PortSelector(n), t[1 + n], base);
-        platform::Place(m_portLabels[n - 1], t[5 + n], base);
+        Place(PortSelector(n), t[1 + n], base);
+        Place(m_portLabels[n - 1], t[5 + n], base);
         // Named as its label reads, for screen readers.
         PortSelector(n).setAccessibleName(m_portLabels[n - 1].text());
     }
-    platform::Place(m_status, t[10], base);
-    platform::Place(m_page, t[11], base);
-    platform::Place(m_pageFrame, t[12], base);
-    platform::Place(m_portFrame, t[13], base);
+    Place(m_status, t[10], base);
+    Place(m_page, t[11], base);
+    Place(m_pageFrame, t[12], base);
+    Place(m_portFrame, t[13], base);
     // Created last, the frames would lie on top and take every click and hover meant for the
     // controls inside them.
     m_pageFrame.lower();
@@ -96,7 +95,7 @@ void CVexlarinDlg::StopCommandThread() {
     // Nothing may keep the close waiting: the listing stops at its next step, every thread
     // waiting on this thread is released, every box closed, and only then is the command joined.
     m_link.Cancel();
-    platform::RefuseGuiCalls();
+    RefuseGuiCalls();
     m_warningSink.Shutdown();
     if (m_commandThread.joinable()) {
         m_commandThread.join();

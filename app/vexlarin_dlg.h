@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <thread>
 
-#include "platform/dialog/three_state_box.h"
-#include "platform/dialog/warning_box.h"
+#include "app/three_state_box.h"
+#include "app/warning_box.h"
 #include "serial/serial_link.h"
 
 class CVexlarinDlg : public QDialog {
@@ -42,15 +42,15 @@ protected:
     void OnPortDevices();
 
     // The warnings' box comes first: the link holds a pointer to it for its whole life.
-    platform::QtWarningSink m_warningSink{this};
+    QtWarningSink m_warningSink{this};
 
     // The controls, in template order: the order of creation, which is also the tab order.
     QPushButton m_listButton{this};
     QListWidget m_lines{this};
-    platform::ThreeStateCheckBox m_port1{this};
-    platform::ThreeStateCheckBox m_port2{this};
-    platform::ThreeStateCheckBox m_port3{this};
-    platform::ThreeStateCheckBox m_port4{this};
+    ThreeStateCheckBox m_port1{this};
+    ThreeStateCheckBox m_port2{this};
+    ThreeStateCheckBox m_port3{this};
+    ThreeStateCheckBox m_port4{this};
     QLabel m_portLabels[4]{QLabel(this), QLabel(this), QLabel(this), QLabel(this)};
     QLineEdit m_status{this};
     QLineEdit m_page{this};

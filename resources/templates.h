@@ -1,7 +1,7 @@
 // The layouts of the program's two dialogs, with their controls' ids as data.
 #pragma once
 
-#include "platform/dialog/dialog_template.h"
+#include "app/dialog_template.h"
 
 // List, lines, selectors COM1 to COM4, labels "COM 1" to "COM 4", status, page, the "Page" and
 // "Port" frames.

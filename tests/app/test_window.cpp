@@ -16,9 +16,9 @@
 #include <functional>
 
 #include "app/about_box.h"
+#include "app/dialog_units.h"
 #include "app/port_devices_dialog.h"
 #include "app/vexlarin_dlg.h"
-#include "platform/dialog/dialog_units.h"
 #include "platform/port_faults.h"
 #include "support/listing_fixture.h"
 
@@ -80,7 +80,7 @@ protected:
     // out in pixels worked out by hand: the template's dialog units times 6/4 and 13/8, half up.
     static void SetUpTestSuite() { app = std::make_unique<QApplication>(argc, argv); }
     static void TearDownTestSuite() { app.reset(); }
-    Window() { platform::OverrideBaseUnits(platform::BaseUnits{6, 13}); }
+    Window() { OverrideBaseUnits(BaseUnits{6, 13}); }
     ~Window() override {
         platform::ResetPortFaults();
         std::filesystem::current_path(home);
@@ -208,7 +208,7 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
         }
         Key(*box, Qt::Key_Escape);
     });
-    platform::OverrideBaseUnits(std::nullopt);
+    OverrideBaseUnits(std::nullopt);
     Key(*Menu(), Qt::Key_A);
     EXPECT_EQ(about.seen, 1);
 }

@@ -1,11 +1,9 @@
-#include "platform/dialog/warning_box.h"
+#include "app/warning_box.h"
 
 #include <QEventLoop>
 #include <cstdio>
 
-#include "platform/dialog/gui_call.h"
-
-namespace platform {
+#include "app/gui_call.h"
 
 namespace {
 void WriteToTerminal(const std::string& title, const std::string& text) {
@@ -64,5 +62,3 @@ void QtWarningSink::Shutdown() {
         box->done(QMessageBox::Ok);
     }
 }
-
-}  // namespace platform

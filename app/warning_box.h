@@ -10,8 +10,6 @@
 
 #include "serial/warning_sink.h"
 
-namespace platform {
-
 class QtWarningSink : public IWarningSink {
 public:
     // The boxes stay above `window` (null: no window) without blocking it.
@@ -35,5 +33,3 @@ private:
 
     std::shared_ptr<State> m_state = std::make_shared<State>();
 };
-
-}  // namespace platform
