@@ -3,11 +3,6 @@
 #include "app/vexlarin_dlg.h"
 #include "platform/serial_port.h"
 
-QCheckBox& CVexlarinDlg::PortSelector(int port) {
-    QCheckBox* const selectors[] = {&m_port1, &m_port2, &m_port3, &m_port4};
-    return *selectors[port - 1];
-}
-
 bool CVexlarinDlg::OpenSelectedPort(int port) {
     m_portOpening = true;
     const bool opened = m_link.OpenPort(port, 9600, 'N', 8, 1, platform::EV_RXCHAR, 512);

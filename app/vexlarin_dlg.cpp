@@ -28,19 +28,19 @@ CVexlarinDlg::CVexlarinDlg() {
     const BaseUnits base = BaseUnitsOf(font());
     setFixedSize(DialogUnitsToPixels(0, 0, kMainTemplate.cx, kMainTemplate.cy, base).size());
 
-    const auto& t = kMainTemplate.controls;
-    Place(m_listButton, t[0], base);
-    Place(m_lines, t[1], base);
+    const DialogTemplate& t = kMainTemplate;
+    Place(m_listButton, t.Control(IDOK), base);
+    Place(m_lines, t.Control(IDC_LINES), base);
     for (int n = 1; n <= 4; ++n) {
-        Place(PortSelector(n), t[1 + n], base);
-        Place(m_portLabels[n - 1], t[5 + n], base);
+        Place(m_ports[n - 1], t.Control(kPortIds[n - 1]), base);
+        Place(m_portLabels[n - 1], t.Static("COM " + std::to_string(n)), base);
         // Named as its label reads, for screen readers.
-        PortSelector(n).setAccessibleName(m_portLabels[n - 1].text());
+        m_ports[n - 1].setAccessibleName(m_portLabels[n - 1].text());
     }
-    Place(m_status, t[10], base);
-    Place(m_page, t[11], base);
-    Place(m_pageFrame, t[12], base);
-    Place(m_portFrame, t[13], base);
+    Place(m_status, t.Control(IDC_STATUS), base);
+    Place(m_page, t.Control(IDC_PAGE), base);
+    Place(m_pageFrame, t.Static("Page"), base);
+    Place(m_portFrame, t.Static("Port"), base);
     // Created last, the frames would lie on top and take every click and hover meant for the
     // controls inside them.
     m_pageFrame.lower();
@@ -59,10 +59,11 @@ CVexlarinDlg::CVexlarinDlg() {
     m_page.setAccessibleName("Page");
 
     connect(&m_listButton, &QPushButton::clicked, this, &CVexlarinDlg::OnList);
-    connect(&m_port1, &QCheckBox::clicked, this, &CVexlarinDlg::OnPort1);
-    connect(&m_port2, &QCheckBox::clicked, this, &CVexlarinDlg::OnPort2);
-    connect(&m_port3, &QCheckBox::clicked, this, &CVexlarinDlg::OnPort3);
-    connect(&m_port4, &QCheckBox::clicked, this, &CVexlarinDlg::OnPort4);
+    const std::array onPort{&CVexlarinDlg::OnPort1, &CVexlarinDlg::OnPort2, &CVexlarinDlg::OnPort3,
+                            &CVexlarinDlg::OnPort4};
+    for (int n = 1; n <= 4; ++n) {
+        connect(&m_ports[n - 1], &QCheckBox::clicked, this, onPort[n - 1]);
+    }
 
     m_windowMenu.addAction("&Close", this, &QDialog::reject);
     m_windowMenu.addSeparator();

@@ -35,7 +35,7 @@ struct Dlg : CVexlarinDlg {
     using CVexlarinDlg::m_commandThread, CVexlarinDlg::m_currentPort, CVexlarinDlg::m_lines,
         CVexlarinDlg::m_link, CVexlarinDlg::m_listButton, CVexlarinDlg::m_page,
         CVexlarinDlg::m_portLabels, CVexlarinDlg::m_status;
-    QCheckBox* const selector[4]{&m_port1, &m_port2, &m_port3, &m_port4};
+    QCheckBox* const selector[4]{&m_ports[0], &m_ports[1], &m_ports[2], &m_ports[3]};
     // A letter per selector: Checked, Indeterminate or Unchecked; lower case when not offered.
     std::string Selectors() const {
         std::string is;
