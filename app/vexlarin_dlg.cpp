@@ -12,8 +12,20 @@
 #include "resources/templates.h"
 
 namespace {
+
 const char* const kAboutEntry = "&About Vexlarin...";
 const char* const kPortDevicesEntry = "&Port devices...";
+
+// The room a whole page takes in `list`, frame included: 16 lines as wide as a line of a page
+// (two address characters, four blanks, 16 bytes of two digits and a blank each) in the list's
+// own font.
+QSize PageRoom(QListWidget& list) {
+    list.addItem(QStringLiteral("F0    ") + QStringLiteral("FF ").repeated(16));
+    const QSize lines(list.sizeHintForColumn(0), 16 * list.sizeHintForRow(0));
+    list.clear();
+    return lines + 2 * QSize(list.frameWidth(), list.frameWidth());
+}
+
 }  // namespace
 
 CVexlarinDlg::CVexlarinDlg() {
@@ -26,21 +38,38 @@ CVexlarinDlg::CVexlarinDlg() {
     setWindowIcon(ProgramIcon());
     setFont(QFont(kMainTemplate.fontName, kMainTemplate.fontPoints));
     const BaseUnits base = BaseUnitsOf(font());
-    setFixedSize(DialogUnitsToPixels(0, 0, kMainTemplate.cx, kMainTemplate.cy, base).size());
-
     const DialogTemplate& t = kMainTemplate;
-    Place(m_listButton, t.Control(IDOK), base);
-    Place(m_lines, t.Control(IDC_LINES), base);
+
+    // The lines in the desktop's fixed-pitch font, so that the columns line up, at the dialog's
+    // own size. Where the template's list is too small for a whole page in it, the list grows
+    // by what it lacks, and the window, and whatever lies right of the list or below it, with
+    // it: the page is seen whole, without scrolling.
+    QFont lineFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    lineFont.setPointSize(t.fontPoints);
+    m_lines.setFont(lineFont);
+    const ControlTemplate& list = t.Control(IDC_LINES);
+    const QRect listPlace = DialogUnitsToPixels(list.x, list.y, list.cx, list.cy, base);
+    const QSize grow = (PageRoom(m_lines) - listPlace.size()).expandedTo(QSize(0, 0));
+    const auto place = [&](auto& control, const ControlTemplate& entry) {
+        Place(control, entry, base);
+        control.move(control.pos() + QPoint(entry.x >= list.x + list.cx ? grow.width() : 0,
+                                            entry.y >= list.y + list.cy ? grow.height() : 0));
+    };
+    setFixedSize(DialogUnitsToPixels(0, 0, t.cx, t.cy, base).size() + grow);
+    Place(m_lines, list, base);
+    m_lines.resize(m_lines.size() + grow);
+
+    place(m_listButton, t.Control(IDOK));
     for (int n = 1; n <= 4; ++n) {
-        Place(m_ports[n - 1], t.Control(kPortIds[n - 1]), base);
-        Place(m_portLabels[n - 1], t.Static("COM " + std::to_string(n)), base);
+        place(m_ports[n - 1], t.Control(kPortIds[n - 1]));
+        place(m_portLabels[n - 1], t.Static("COM " + std::to_string(n)));
         // Named as its label reads, for screen readers.
         m_ports[n - 1].setAccessibleName(m_portLabels[n - 1].text());
     }
-    Place(m_status, t.Control(IDC_STATUS), base);
-    Place(m_page, t.Control(IDC_PAGE), base);
-    Place(m_pageFrame, t.Static("Page"), base);
-    Place(m_portFrame, t.Static("Port"), base);
+    place(m_status, t.Control(IDC_STATUS));
+    place(m_page, t.Control(IDC_PAGE));
+    place(m_pageFrame, t.Static("Page"));
+    place(m_portFrame, t.Static("Port"));
     // Created last, the frames would lie on top and take every click and hover meant for the
     // controls inside them.
     m_pageFrame.lower();
@@ -48,8 +77,6 @@ CVexlarinDlg::CVexlarinDlg() {
 
     m_listButton.setDefault(true);  // Enter anywhere in the window presses it
     m_lines.setAccessibleName("Lines");
-    // The hexadecimal columns line up.
-    m_lines.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_status.setAccessibleName("Status");
     m_status.setReadOnly(true);
     // Read-only shows as such: the window's background, not an input field's.

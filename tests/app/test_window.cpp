@@ -32,6 +32,14 @@ const QRect kLabel[4]{{365, 33, 41, 16}, {365, 59, 41, 16}, {365, 80, 41, 16}, {
 
 struct Dlg : CVexlarinDlg {
     Dlg() { show(); }
+    // Where the window shows a control the template puts at `r`: moved by as much as the list
+    // grew to show a whole page when it lies right of the list or below it.
+    QRect At(const QRect& r) const {
+        const QSize grow = m_lines.size() - kLines.size();
+        return r == kLines ? QRect(r.topLeft(), m_lines.size())
+                           : r.translated(r.left() > kLines.right() ? grow.width() : 0,
+                                          r.top() > kLines.bottom() ? grow.height() : 0);
+    }
     using CVexlarinDlg::m_commandThread, CVexlarinDlg::m_currentPort, CVexlarinDlg::m_lines,
         CVexlarinDlg::m_link, CVexlarinDlg::m_listButton, CVexlarinDlg::m_page,
         CVexlarinDlg::m_portLabels, CVexlarinDlg::m_status;
@@ -135,7 +143,8 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
     EXPECT_EQ(Dlg().m_status.text(), "No port opened: see Port devices...");
     std::ranges::for_each(std::array{1, 2, 3, 4}, [this](int n) { Map(n); });
     dlg = std::make_unique<Dlg>();
-    EXPECT_EQ(dlg->size(), QSize(435, 289));  // 290 x 178 units: 435 x 289.25 pixels
+    // 290 x 178 units: 435 x 289.25 pixels, and what the list lacks for a whole page (below).
+    EXPECT_EQ(dlg->size(), QSize(435, 289) + dlg->m_lines.size() - kLines.size());
     const std::tuple<QWidget*, QRect, const char*> controls[] = {
         {&dlg->m_listButton, kList, "List"},       {&dlg->m_lines, kLines, "Lines"},
         {&dlg->m_status, kStatus, "Status"},       {&dlg->m_page, kPage, "Page"},
@@ -145,21 +154,21 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
         {dlg->selector[3], kSelector[3], "COM 4"}, {&dlg->m_portLabels[3], kLabel[3], "COM 4"}};
     for (const auto& [control, pixels, name] : controls) {
         // A click at its centre reaches it (the list: its viewport); a screen reader names it.
-        QWidget* hit = dlg->childAt(pixels.center());
+        QWidget* hit = dlg->childAt(dlg->At(pixels).center());
         EXPECT_TRUE(hit && (hit == control || hit->parentWidget() == control)) << name;
-        EXPECT_EQ(control->geometry(), pixels) << name;
+        EXPECT_EQ(control->geometry(), dlg->At(pixels)) << name;
         EXPECT_EQ(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name), name);
     }
 
     for (const auto& [n, want] : {std::pair{2, "UCUU"}, {4, "UUUC"}, {3, "UUCU"}, {1, "CUUU"}}) {
-        Click(*dlg, kSelector[n - 1].center());
+        Click(*dlg, dlg->At(kSelector[n - 1]).center());
         EXPECT_EQ(dlg->Selectors(), want);
     }
     // While COM4 fails to open, clicks cycle its selector and switch nothing.
     platform::InjectPortFault(platform::PortCall::Open, EBUSY, 0, 3);
     const std::string busy = "\nNot available: Device or resource busy (held by another program)";
     for (const char* want : {"CUUC", "CUUI", "CUUU", "UUUC"}) {
-        Click(*dlg, kSelector[3].center());
+        Click(*dlg, dlg->At(kSelector[3]).center());
         EXPECT_EQ(dlg->Selectors(), want);
         EXPECT_EQ(dlg->m_currentPort, want[0] == 'C' ? 1 : 4);
         EXPECT_EQ(dlg->ToolTip(4), "COM4: " + ptys[3]->DevicePath() + (want[0] == 'C' ? busy : ""));
@@ -167,7 +176,7 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
 
     // Tab goes round in the template's order; Enter in each control runs List (on a page
     // refused at once: one box each) and never closes the window.
-    Click(*dlg, kPage.center());
+    Click(*dlg, dlg->At(kPage).center());
     ASSERT_EQ(dlg->focusWidget(), &dlg->m_page);  // else Enter would list a real page
     Type(*dlg, "x");
     ShowWatcher<QMessageBox> boxes([](QMessageBox* box) {
@@ -192,7 +201,7 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
     // out in the desktop's own font: each notice fits its place.
     Click(*dlg, kLines.center(), Qt::RightButton);
     EXPECT_EQ(Menu(), nullptr);
-    Click(*dlg, kLabel[2].center(), Qt::RightButton);
+    Click(*dlg, dlg->At(kLabel[2]).center(), Qt::RightButton);
     ASSERT_NE(Menu(), nullptr);
     ShowWatcher<CAboutBox> about([&](CAboutBox* box) {
         EXPECT_EQ(QApplication::activeModalWidget(), box);
@@ -211,6 +220,43 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
     OverrideBaseUnits(std::nullopt);
     Key(*Menu(), Qt::Key_A);
     EXPECT_EQ(about.seen, 1);
+}
+
+// A page seen whole as the desktop draws it (its own fonts, not the fixed base units): every
+// line in view without scrolling, in a fixed-pitch font of at least 8 points, in a list grown
+// past the template's 200 units only as far as a line needs. At scale 1 here, then in this
+// program run again at QT_SCALE_FACTOR 1.5 and 2 and at QT_FONT_DPI 144.
+TEST_F(Window, AWholePageIsInViewAtEveryScale) {
+    const bool scaled =
+        qEnvironmentVariableIsSet("QT_SCALE_FACTOR") || qEnvironmentVariableIsSet("QT_FONT_DPI");
+    OverrideBaseUnits(std::nullopt);
+    Start({});
+    EXPECT_EQ(dlg->devicePixelRatio() > 1, scaled);
+    Key(*dlg, Qt::Key_Return);
+    ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
+    ASSERT_EQ(dlg->m_lines.count(), 16);
+    const QFontInfo font(dlg->m_lines.font());
+    EXPECT_TRUE(font.fixedPitch());
+    EXPECT_GE(font.pointSizeF(), 8.0);
+    const QFontMetrics metrics(dlg->m_lines.font());
+    const QRect view = dlg->m_lines.viewport()->rect();
+    for (int r = 0; r < 16; ++r) {
+        const QListWidgetItem* line = dlg->m_lines.item(r);
+        EXPECT_TRUE(view.contains(dlg->m_lines.visualItemRect(line))) << r;
+        EXPECT_LE(metrics.horizontalAdvance(line->text()), view.width());
+    }
+    if (dlg->m_lines.width() > MulDiv(200, BaseUnitsOf(dlg->font()).x, 4)) {
+        EXPECT_EQ(dlg->m_lines.sizeHintForColumn(0), view.width());
+    }
+    for (const auto& [variable, value] :
+         {std::pair{"QT_SCALE_FACTOR", "1.5"}, {"QT_SCALE_FACTOR", "2"}, {"QT_FONT_DPI", "144"}}) {
+        if (!scaled) {
+            ScopedEnv scale(variable, value);
+            const ChildOutcome run = RunChild(
+                {"/proc/self/exe", "--gtest_filter=Window.AWholePageIsInViewAtEveryScale"});
+            EXPECT_EQ(run.code, 0) << variable << "=" << value << "\n" << run.out;
+        }
+    }
 }
 
 // COM2 checked at start, and held though the COM1 probe came after it; then the user maps COM2
@@ -248,8 +294,9 @@ TEST_F(Window, PortDevicesWritesThePortFileAndProbesThePortsAgain) {
     EXPECT_EQ(dlg->ToolTip(2), why);
     dlg->activateWindow();  // tooltips show in the active window
     ProcessEventsUntil([&] { return dlg->isActiveWindow(); });
-    ASSERT_EQ(dlg->childAt(kLabel[1].center()), &dlg->m_portLabels[1]);  // else no tooltip comes
-    QTest::mouseMove(dlg->windowHandle(), kLabel[1].center());
+    ASSERT_EQ(dlg->childAt(dlg->At(kLabel[1]).center()),
+              &dlg->m_portLabels[1]);  // else no tooltip comes
+    QTest::mouseMove(dlg->windowHandle(), dlg->At(kLabel[1]).center());
     ProcessEventsUntil([] { return QToolTip::isVisible(); });
     EXPECT_EQ(QToolTip::text().toStdString(), why);
 }
@@ -259,7 +306,7 @@ TEST_F(Window, PortDevicesWritesThePortFileAndProbesThePortsAgain) {
 TEST_F(Window, StatusesLinesAndFileThenOneWarningThenClosingFromTheBox) {
     Start({"--silent-after", std::to_string(kWholePage)});
     std::ofstream(dir / "Vexlarin.txt", std::ios::binary) << "an earlier block\r\n";
-    Click(*dlg, kPage.center());
+    Click(*dlg, dlg->At(kPage).center());
     Type(*dlg, "3");
     Key(*dlg, Qt::Key_Return);
     ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
