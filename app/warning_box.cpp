@@ -1,5 +1,6 @@
 #include "app/warning_box.h"
 
+#include <QApplication>
 #include <QEventLoop>
 #include <cstdio>
 
@@ -32,12 +33,16 @@ void QtWarningSink::RunBox(State& state, const std::string& title, const std::st
         return;
     }
     // Owned by the window, so the window manager keeps it above the window; not modal, so
-    // the window stays usable and closing it still ends the program.
+    // the window stays usable and closing it still ends the program. While a box of the
+    // window's own is open (About, Port devices), which blocks the window, it is owned by
+    // that box and modal to it: owned by the window, it would lie under that box, blocked.
+    QWidget* const modal = QApplication::activeModalWidget();
+    const QPointer<QWidget> owner = modal ? modal : state.window.data();
     QPointer<QMessageBox> box =
         new QMessageBox(QMessageBox::Critical, QString::fromStdString(title),
-                        QString::fromStdString(text), QMessageBox::Ok, state.window);
+                        QString::fromStdString(text), QMessageBox::Ok, owner);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
+    box->setWindowModality(modal ? Qt::WindowModal : Qt::NonModal);
     // Kept as a plain pointer too: the box may delete itself before the loop returns.
     QMessageBox* const shown = box.data();
     state.open.insert(shown);
@@ -52,6 +57,11 @@ void QtWarningSink::RunBox(State& state, const std::string& title, const std::st
     state.open.erase(shown);
     if (box) {
         box->close();
+    }
+    // Closed by the user: the keyboard goes back to the box or window below, also where no
+    // window manager gives it back.
+    if (owner && !state.shutDown) {
+        owner->activateWindow();
     }
 }
 

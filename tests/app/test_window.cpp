@@ -301,9 +301,11 @@ TEST_F(Window, PortDevicesWritesThePortFileAndProbesThePortsAgain) {
     EXPECT_EQ(QToolTip::text().toStdString(), why);
 }
 
-// A complete listing; then the camera falls silent: exactly one warning, nothing changed; then
-// the window closed from the next warning's box.
-TEST_F(Window, StatusesLinesAndFileThenOneWarningThenClosingFromTheBox) {
+// A complete listing; then the camera falls silent while About is open: exactly one warning,
+// above About and modal to it alone, with the keyboard; Escape closes it, and About has the
+// keyboard again and answers. Nothing else changed. Then the window closed from the next
+// warning's box, which lies above the window without blocking it.
+TEST_F(Window, StatusesLinesAndFileThenAWarningOverAboutThenClosingFromTheBox) {
     Start({"--silent-after", std::to_string(kWholePage)});
     std::ofstream(dir / "Vexlarin.txt", std::ios::binary) << "an earlier block\r\n";
     Click(*dlg, dlg->At(kPage).center());
@@ -323,19 +325,34 @@ TEST_F(Window, StatusesLinesAndFileThenOneWarningThenClosingFromTheBox) {
     ExpectBlock(text.substr(18), '3', PageLines(3));
     EXPECT_EQ(dlg->Selectors(), "Cuuu");
 
+    CAboutBox* about = nullptr;
+    ShowWatcher<CAboutBox> abouts(
+        [&](CAboutBox* box) { about = box; });  // it waits for the warning
     ShowWatcher<QMessageBox> boxes([&](QMessageBox* box) {
         EXPECT_EQ(box->windowTitle(), "Application Error");
-        EXPECT_EQ(box->text().toStdString(),
-                  "WARNING:  DV Camera not responding.  Failed with the following error: \n"
-                  "TimeOut. Check connection between port and camera.\nPort: 1\n");
+        EXPECT_EQ(box->text().toStdString(), kTimeOutWarning);
+        if (boxes.seen == 1) {
+            ASSERT_EQ(box->parentWidget(), about);  // kept above it by the window manager
+            EXPECT_EQ(QApplication::activeModalWidget(), box);
+            ProcessEventsUntil([box] { return QApplication::activeWindow() == box; });
+            Key(*box, Qt::Key_Escape);
+            QTimer::singleShot(0, about, [&] {  // once the box is gone
+                ProcessEventsUntil([&] { return QApplication::activeWindow() == about; });
+                Key(*about, Qt::Key_Escape);
+            });
+            return;
+        }
         // Above the window without blocking it.
         EXPECT_EQ(box->parentWidget(), dlg.get());
         EXPECT_EQ(box->windowModality(), Qt::NonModal);
         Click(*dlg, kList.center());  // ignored while the listing runs
-        boxes.seen == 1 ? Key(*box, Qt::Key_Escape) : void(dlg->windowHandle()->close());
+        dlg->windowHandle()->close();
     });
     Click(*dlg, kList.center());
+    Click(*dlg, dlg->At(kLabel[2]).center(), Qt::RightButton);
+    Key(*Menu(), Qt::Key_A);  // About, until it is closed from the warning's watcher
     ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
+    EXPECT_EQ(abouts.seen, 1);
     EXPECT_EQ(boxes.seen, 1);
     EXPECT_EQ(camera->Exchanges(), kWholePage + 1);
     EXPECT_EQ(dlg->m_status.text().toStdString(), kAdded);
