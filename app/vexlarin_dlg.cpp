@@ -39,6 +39,13 @@ CVexlarinDlg::CVexlarinDlg() {
     setFont(QFont(kMainTemplate.fontName, kMainTemplate.fontPoints));
     const BaseUnits base = BaseUnitsOf(font());
     const DialogTemplate& t = kMainTemplate;
+    // The keyboard's focus seen on every control that takes it; before the layout, since the
+    // list's frame follows the style.
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{&m_listButton, &m_lines, &m_ports[0], &m_ports[1],
+                                         &m_ports[2], &m_ports[3], &m_status, &m_page}) {
+        control->setStyle(&m_focusStyle);
+    }
 
     // The lines in the desktop's fixed-pitch font, so that the columns line up, at the dialog's
     // own size. Where the template's list is too small for a whole page in it, the list grows

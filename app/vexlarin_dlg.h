@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <thread>
 
+#include "app/focus_style.h"
 #include "app/three_state_box.h"
 #include "app/warning_box.h"
 #include "serial/serial_link.h"
@@ -44,6 +45,9 @@ protected:
 
     // The warnings' box comes first: the link holds a pointer to it for its whole life.
     QtWarningSink m_warningSink{this};
+
+    // Outlives the controls that use it.
+    FocusStyle m_focusStyle;
 
     // The controls, in template order: the order of creation, which is also the tab order.
     QPushButton m_listButton{this};

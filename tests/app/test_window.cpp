@@ -60,6 +60,17 @@ struct Dlg : CVexlarinDlg {
     }
 };
 
+// How many pixels differ between two pictures of the same control.
+int Changed(const QImage& before, const QImage& after) {
+    int changed = 0;
+    for (int y = 0; y < before.height(); ++y) {
+        for (int x = 0; x < before.width(); ++x) {
+            changed += before.pixel(x, y) != after.pixel(x, y);
+        }
+    }
+    return changed;
+}
+
 void ProcessEventsUntil(const std::function<bool()>& done) {
     while (!done()) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -174,8 +185,10 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
         EXPECT_EQ(dlg->ToolTip(4), "COM4: " + ptys[3]->DevicePath() + (want[0] == 'C' ? busy : ""));
     }
 
-    // Tab goes round in the template's order; Enter in each control runs List (on a page
-    // refused at once: one box each) and never closes the window.
+    // Tab goes round in the template's order, and the focus shows on each control: it changes
+    // at least 70 % of as many pixels as a ring two pixels wide along the control's edges has
+    // (the selectors are only 10 units wide, the list is empty). Enter in each control runs
+    // List (on a page refused at once: one box each) and never closes the window.
     Click(*dlg, dlg->At(kPage).center());
     ASSERT_EQ(dlg->focusWidget(), &dlg->m_page);  // else Enter would list a real page
     Type(*dlg, "x");
@@ -186,8 +199,13 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
     for (QWidget* next : std::initializer_list<QWidget*>{
              &dlg->m_listButton, &dlg->m_lines, dlg->selector[0], dlg->selector[1],
              dlg->selector[2], dlg->selector[3], &dlg->m_status, &dlg->m_page}) {
+        ProcessEventsUntil([&] { return dlg->isActiveWindow(); });  // back from the last box
+        const QImage unfocused = next->grab().toImage();
         Key(*dlg, Qt::Key_Tab);
         EXPECT_EQ(dlg->focusWidget(), next) << next->accessibleName().toStdString();
+        const int ring = 2 * 2 * (next->width() + next->height());
+        EXPECT_GE(Changed(unfocused, next->grab().toImage()), ring * 7 / 10)
+            << next->accessibleName().toStdString();
         const int lists = boxes.seen + 1;
         Key(*dlg, Qt::Key_Return);
         ProcessEventsUntil([&] { return boxes.seen == lists && !dlg->m_commandThread.joinable(); });
