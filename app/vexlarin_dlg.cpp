@@ -5,6 +5,7 @@
 #include <QShortcut>
 
 #include "app/about_box.h"
+#include "app/accessible.h"
 #include "app/dialog_units.h"
 #include "app/gui_call.h"
 #include "app/port_devices_dialog.h"
@@ -30,6 +31,10 @@ QSize PageRoom(QListWidget& list) {
 
 CVexlarinDlg::CVexlarinDlg() {
     AcceptGuiCalls();
+    // Before any control changes: Qt gives a control its interface for screen readers at its
+    // first change (a text, a name), and keeps it; the status line is read-only by then.
+    InstallAccessibleInterfaces();
+    m_status.setReadOnly(true);
     // A window of its own, with a taskbar entry, a window menu and a close box; no minimise or
     // maximise box, since its size is fixed.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -85,7 +90,6 @@ CVexlarinDlg::CVexlarinDlg() {
     m_listButton.setDefault(true);  // Enter anywhere in the window presses it
     m_lines.setAccessibleName("Lines");
     m_status.setAccessibleName("Status");
-    m_status.setReadOnly(true);
     // Read-only shows as such: the window's background, not an input field's.
     QPalette statusLook = m_status.palette();
     statusLook.setColor(QPalette::Base, statusLook.color(QPalette::Window));

@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTest>
@@ -151,7 +152,15 @@ protected:
 // With no port, the status line says where to go; then every port a pseudo-terminal, so that
 // all four selectors take part.
 TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
-    EXPECT_EQ(Dlg().m_status.text(), "No port opened: see Port devices...");
+    {
+        // A screen reader hears the status line as read-only only, and reads it.
+        Dlg none;
+        QAccessibleInterface* status = QAccessible::queryAccessibleInterface(&none.m_status);
+        EXPECT_TRUE(status->state().readOnly && !status->state().editable);
+        QAccessibleTextInterface* read = status->textInterface();
+        ASSERT_NE(read, nullptr);
+        EXPECT_EQ(read->text(0, read->characterCount()), "No port opened: see Port devices...");
+    }
     std::ranges::for_each(std::array{1, 2, 3, 4}, [this](int n) { Map(n); });
     dlg = std::make_unique<Dlg>();
     // 290 x 178 units: 435 x 289.25 pixels, and what the list lacks for a whole page (below).
@@ -183,6 +192,11 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
         EXPECT_EQ(dlg->Selectors(), want);
         EXPECT_EQ(dlg->m_currentPort, want[0] == 'C' ? 1 : 4);
         EXPECT_EQ(dlg->ToolTip(4), "COM4: " + ptys[3]->DevicePath() + (want[0] == 'C' ? busy : ""));
+        // One state for a screen reader, the third too.
+        const QAccessible::State read =
+            QAccessible::queryAccessibleInterface(dlg->selector[3])->state();
+        EXPECT_EQ(bool(read.checked), want[3] == 'C') << want;
+        EXPECT_EQ(bool(read.checkStateMixed), want[3] == 'I') << want;
     }
 
     // Tab goes round in the template's order, and the focus shows on each control: it changes
@@ -292,6 +306,15 @@ TEST_F(Window, PortDevicesWritesThePortFileAndProbesThePortsAgain) {
     EXPECT_EQ(dlg->Selectors(), "uCuU");
     EXPECT_TRUE(dlg->m_link.IsPortOpen());
     ShowWatcher<PortDevicesDialog> devices([&](PortDevicesDialog* d) {
+        // A screen reader hears each list of devices found by its port, not by what it shows.
+        for (int port = 1; port <= 4; ++port) {
+            QAccessibleInterface* found =
+                QAccessible::queryAccessibleInterface(d->findChildren<QComboBox*>()[port - 1]);
+            EXPECT_EQ(found->text(QAccessible::Name),
+                      QString("COM %1 serial devices found").arg(port));
+            EXPECT_EQ(found->text(QAccessible::Value),
+                      d->findChildren<QComboBox*>()[port - 1]->currentText());
+        }
         for (const auto& [row, path] :
              {std::pair{1, std::string("/nonexistent/gone")}, {2, adapter.DevicePath()}}) {
             QLineEdit* field = d->findChildren<QLineEdit*>()[row];  // COM n's device, in order
