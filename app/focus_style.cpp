@@ -24,19 +24,6 @@ bool IsList(const QWidget* widget) {
 
 }  // namespace
 
-void FocusStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
-                               QPainter* painter, const QWidget* widget) const {
-    if (element == PE_FrameFocusRect) {
-        // Every focus rectangle the style asks for, not only after a key press.
-        DrawRing(*painter, option->rect, option->palette);
-        return;
-    }
-    QProxyStyle::drawPrimitive(element, option, painter, widget);
-    if (element == PE_PanelLineEdit && (option->state & State_HasFocus)) {
-        DrawRing(*painter, option->rect, option->palette);
-    }
-}
-
 void FocusStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                              const QWidget* widget) const {
     const bool focus = option->state & State_HasFocus;

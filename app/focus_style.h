@@ -1,15 +1,13 @@
-// Keyboard focus that can be seen on every control of the window, at the template's small
-// sizes: a ring in the highlight colour, two pixels wide, around the focused control (the
-// selector's box, the button's face, the list, a field), whether the focus came by keyboard or
-// mouse. The desktop's own style draws the rest.
+// Keyboard focus that can be seen on the window's controls at the template's small sizes, where
+// the desktop's style shows it faintly or not at all: a ring in the highlight colour, two pixels
+// wide, around a selector's box, inside a push button and on a list's frame, whether the focus
+// came by keyboard or mouse. The desktop's style draws the rest, the fields' focus included.
 #pragma once
 
 #include <QProxyStyle>
 
 class FocusStyle : public QProxyStyle {
 public:
-    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
-                       const QWidget* widget) const override;
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override;
     int pixelMetric(PixelMetric metric, const QStyleOption* option,

@@ -44,11 +44,10 @@ CVexlarinDlg::CVexlarinDlg() {
     setFont(QFont(kMainTemplate.fontName, kMainTemplate.fontPoints));
     const BaseUnits base = BaseUnitsOf(font());
     const DialogTemplate& t = kMainTemplate;
-    // The keyboard's focus seen on every control that takes it; before the layout, since the
-    // list's frame follows the style.
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{&m_listButton, &m_lines, &m_ports[0], &m_ports[1],
-                                         &m_ports[2], &m_ports[3], &m_status, &m_page}) {
+    // The keyboard's focus seen where the desktop's style hardly shows it (the fields show it
+    // well); before the layout, since the list's frame follows the style.
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             &m_listButton, &m_lines, &m_ports[0], &m_ports[1], &m_ports[2], &m_ports[3]}) {
         control->setStyle(&m_focusStyle);
     }
 
