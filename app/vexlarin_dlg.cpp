@@ -153,6 +153,9 @@ void CVexlarinDlg::contextMenuEvent(QContextMenuEvent* event) {
 void CVexlarinDlg::OnAbout() {
     CAboutBox about(this);
     about.exec();
+    // A warning that waited when About opened lay under it: the keyboard goes back to it, not
+    // to the window, where Escape would end the program.
+    m_warningSink.Raise();
 }
 
 void CVexlarinDlg::OnPortDevices() {

@@ -45,7 +45,7 @@ void QtWarningSink::RunBox(State& state, const std::string& title, const std::st
     box->setWindowModality(modal ? Qt::WindowModal : Qt::NonModal);
     // Kept as a plain pointer too: the box may delete itself before the loop returns.
     QMessageBox* const shown = box.data();
-    state.open.insert(shown);
+    state.open.push_back(shown);
     QEventLoop loop;
     QObject::connect(box.data(), &QMessageBox::finished, &loop, &QEventLoop::quit);
     box->show();
@@ -54,7 +54,7 @@ void QtWarningSink::RunBox(State& state, const std::string& title, const std::st
     box->raise();
     box->activateWindow();
     loop.exec();
-    state.open.erase(shown);
+    std::erase(state.open, shown);
     if (box) {
         box->close();
     }
@@ -65,9 +65,16 @@ void QtWarningSink::RunBox(State& state, const std::string& title, const std::st
     }
 }
 
+void QtWarningSink::Raise() {
+    if (!m_state->open.empty()) {
+        m_state->open.back()->raise();
+        m_state->open.back()->activateWindow();
+    }
+}
+
 void QtWarningSink::Shutdown() {
     m_state->shutDown = true;
-    const std::set<QMessageBox*> open = m_state->open;
+    const std::vector<QMessageBox*> open = m_state->open;
     for (QMessageBox* box : open) {
         box->done(QMessageBox::Ok);
     }

@@ -5,8 +5,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <memory>
-#include <set>
 #include <string>
+#include <vector>
 
 #include "serial/warning_sink.h"
 
@@ -18,6 +18,10 @@ public:
 
     void ShowWarning(const std::string& title, const std::string& text) override;
 
+    // Gives the keyboard back to the newest open box, if any: a box of the window's own
+    // (About) opened while it waited lay over it.
+    void Raise();
+
     // Closes every open box; later warnings go to stderr instead, so none is lost. The close
     // path calls it (on the GUI thread) after RefuseGuiCalls, which releases the raisers.
     void Shutdown();
@@ -27,7 +31,7 @@ private:
     struct State {
         bool shutDown = false;
         QPointer<QWidget> window;
-        std::set<QMessageBox*> open;
+        std::vector<QMessageBox*> open;  // oldest first
     };
     static void RunBox(State& state, const std::string& title, const std::string& text);
 

@@ -344,8 +344,9 @@ TEST_F(Window, PortDevicesWritesThePortFileAndProbesThePortsAgain) {
 
 // A complete listing; then the camera falls silent while About is open: exactly one warning,
 // above About and modal to it alone, with the keyboard; Escape closes it, and About has the
-// keyboard again and answers. Nothing else changed. Then the window closed from the next
-// warning's box, which lies above the window without blocking it.
+// keyboard again and answers. Nothing else changed. The next warning lies above the window
+// without blocking it; About opened over it gives it the keyboard back when closed; then the
+// window is closed from the box.
 TEST_F(Window, StatusesLinesAndFileThenAWarningOverAboutThenClosingFromTheBox) {
     Start({"--silent-after", std::to_string(kWholePage)});
     std::ofstream(dir / "Vexlarin.txt", std::ios::binary) << "an earlier block\r\n";
@@ -367,8 +368,10 @@ TEST_F(Window, StatusesLinesAndFileThenAWarningOverAboutThenClosingFromTheBox) {
     EXPECT_EQ(dlg->Selectors(), "Cuuu");
 
     CAboutBox* about = nullptr;
-    ShowWatcher<CAboutBox> abouts(
-        [&](CAboutBox* box) { about = box; });  // it waits for the warning
+    ShowWatcher<CAboutBox> abouts([&](CAboutBox* box) {
+        about = box;  // the first waits for the warning, the second is closed at once
+        abouts.seen == 2 ? Key(*box, Qt::Key_Escape) : void();
+    });
     ShowWatcher<QMessageBox> boxes([&](QMessageBox* box) {
         EXPECT_EQ(box->windowTitle(), "Application Error");
         EXPECT_EQ(box->text().toStdString(), kTimeOutWarning);
@@ -383,10 +386,14 @@ TEST_F(Window, StatusesLinesAndFileThenAWarningOverAboutThenClosingFromTheBox) {
             });
             return;
         }
-        // Above the window without blocking it.
+        // Above the window without blocking it: About, opened over it, gives it the keyboard
+        // back once it is closed; then the window is closed from it.
         EXPECT_EQ(box->parentWidget(), dlg.get());
         EXPECT_EQ(box->windowModality(), Qt::NonModal);
         Click(*dlg, kList.center());  // ignored while the listing runs
+        Click(*dlg, dlg->At(kLabel[2]).center(), Qt::RightButton);
+        Key(*Menu(), Qt::Key_A);
+        ProcessEventsUntil([box] { return QApplication::activeWindow() == box; });
         dlg->windowHandle()->close();
     });
     Click(*dlg, kList.center());
@@ -403,6 +410,7 @@ TEST_F(Window, StatusesLinesAndFileThenAWarningOverAboutThenClosingFromTheBox) {
     ProcessEventsUntil([this] { return !dlg->isVisible(); });
     EXPECT_FALSE(dlg->m_commandThread.joinable());
     EXPECT_EQ(boxes.seen, 2);
+    EXPECT_EQ(abouts.seen, 2);
     EXPECT_TRUE(std::ranges::none_of(dlg->findChildren<QMessageBox*>(), &QWidget::isVisible));
     EXPECT_EQ(ReadFileText(dir / "Vexlarin.txt"), text);
 }
