@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "platform/dialog/dialog_units.h"
+#include "app/dialog_units.h"
 #include "resources/icons.h"
 #include "resources/templates.h"
 
@@ -11,28 +11,34 @@ CAboutBox::CAboutBox(QWidget* window) : QDialog(window) {
     setWindowModality(Qt::WindowModal);
     setWindowTitle(kAboutTemplate.caption);
     setFont(QFont(kAboutTemplate.fontName, kAboutTemplate.fontPoints));
-    const platform::BaseUnits base = platform::BaseUnitsOf(font());
-    setFixedSize(
-        platform::DialogUnitsToPixels(0, 0, kAboutTemplate.cx, kAboutTemplate.cy, base).size());
+    const BaseUnits base = BaseUnitsOf(font());
+    setFixedSize(DialogUnitsToPixels(0, 0, kAboutTemplate.cx, kAboutTemplate.cy, base).size());
 
-    const auto& t = kAboutTemplate.controls;
-    auto* name = new QLabel(this);
-    name->setTextFormat(Qt::PlainText);
-    platform::Place(*name, t[0], base);
-    auto* ok = new QPushButton(this);
-    platform::Place(*ok, t[1], base);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    // The icon at its own size, whatever the template says.
-    auto* icon = new QLabel(this);
-    icon->setPixmap(ProgramIcon().pixmap(32, 32));
-    const QPoint at = platform::DialogUnitsToPixels(t[2].x, t[2].y, 0, 0, base).topLeft();
-    icon->setGeometry(QRect(at, QSize(32, 32)));
-    for (std::size_t i = 3; i < t.size(); ++i) {
-        auto* notice = new QLabel(this);
-        notice->setWordWrap(true);
-        notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        platform::Place(*notice, t[i], base);
+    // In template order, which is the order of the Tab key. The first text is the name and
+    // version, on one line; the notice's lines and paragraphs after it wrap in their places.
+    bool nameShown = false;
+    for (const ControlTemplate& entry : kAboutTemplate.controls) {
+        if (entry.id == IDOK) {
+            auto* ok = new QPushButton(this);
+            Place(*ok, entry, base);
+            ok->setDefault(true);
+            connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+            ok->setFocus();
+        } else if (*entry.text == '\0') {
+            // The program's icon, at its own size, whatever the template says.
+            auto* icon = new QLabel(this);
+            icon->setPixmap(ProgramIcon().pixmap(32, 32));
+            const QPoint at = DialogUnitsToPixels(entry.x, entry.y, 0, 0, base).topLeft();
+            icon->setGeometry(QRect(at, QSize(32, 32)));
+        } else {
+            auto* text = new QLabel(this);
+            text->setTextFormat(Qt::PlainText);
+            if (nameShown) {
+                text->setWordWrap(true);
+                text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            }
+            nameShown = true;
+            Place(*text, entry, base);
+        }
     }
-    ok->setFocus();
 }

@@ -2,9 +2,9 @@
 // keeps painting while the camera is read.
 #include <system_error>
 
+#include "app/gui_call.h"
 #include "app/vexlarin_dlg.h"
 #include "listing/list_command.h"
-#include "platform/dialog/gui_call.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ public:
 
     std::string PageFieldText() override {
         std::string text;
-        if (!platform::RunOnGuiThread([&] { text = m_page.text().toStdString(); })) {
+        if (!RunOnGuiThread([&] { text = m_page.text().toStdString(); })) {
             // Closing: the command is cancelled anyway, and an empty text would raise a
             // warning about a page the user never typed.
             return m_pageAtPress;
@@ -33,7 +33,7 @@ public:
         return text;
     }
     void SetStatus(const std::string& text) override {
-        platform::RunOnGuiThread([&] {
+        RunOnGuiThread([&] {
             m_status.setText(QString::fromStdString(text));
             m_status.setCursorPosition(0);  // a long text shows its start
             // Painted now, not at the loop's leisure: the text must be up before its line is
@@ -42,13 +42,13 @@ public:
         });
     }
     void ResetLines() override {
-        platform::RunOnGuiThread([&] { m_lines.clear(); });
+        RunOnGuiThread([&] { m_lines.clear(); });
     }
     void AddLine(const std::string& text) override {
-        platform::RunOnGuiThread([&] { m_lines.addItem(QString::fromStdString(text)); });
+        RunOnGuiThread([&] { m_lines.addItem(QString::fromStdString(text)); });
     }
     void EnableListButton(bool enable) override {
-        platform::RunOnGuiThread([&] { m_listButton.setEnabled(enable); });
+        RunOnGuiThread([&] { m_listButton.setEnabled(enable); });
     }
 
 private:

@@ -3,11 +3,6 @@
 #include "app/vexlarin_dlg.h"
 #include "serial/port_choice.h"
 
-QCheckBox& CVexlarinDlg::PortSelector(int port) {
-    QCheckBox* const selectors[] = {&m_port1, &m_port2, &m_port3, &m_port4};
-    return *selectors[port - 1];
-}
-
 bool CVexlarinDlg::OpenSelectedPort(int port) {
     m_portOpening = true;
     const bool opened = OpenListingPort(m_link, port);

@@ -5,19 +5,36 @@
 #include <QShortcut>
 
 #include "app/about_box.h"
+#include "app/accessible.h"
+#include "app/dialog_units.h"
+#include "app/gui_call.h"
 #include "app/port_devices_dialog.h"
-#include "platform/dialog/dialog_units.h"
-#include "platform/dialog/gui_call.h"
 #include "resources/icons.h"
 #include "resources/templates.h"
 
 namespace {
+
 const char* const kAboutEntry = "&About Vexlarin...";
 const char* const kPortDevicesEntry = "&Port devices...";
+
+// The room a whole page takes in `list`, frame included: 16 lines as wide as a line of a page
+// (two address characters, four blanks, 16 bytes of two digits and a blank each) in the list's
+// own font.
+QSize PageRoom(QListWidget& list) {
+    list.addItem(QStringLiteral("F0    ") + QStringLiteral("FF ").repeated(16));
+    const QSize lines(list.sizeHintForColumn(0), 16 * list.sizeHintForRow(0));
+    list.clear();
+    return lines + 2 * QSize(list.frameWidth(), list.frameWidth());
+}
+
 }  // namespace
 
 CVexlarinDlg::CVexlarinDlg() {
-    platform::AcceptGuiCalls();
+    AcceptGuiCalls();
+    // Before any control changes: Qt gives a control its interface for screen readers at its
+    // first change (a text, a name), and keeps it; the status line is read-only by then.
+    InstallAccessibleInterfaces();
+    m_status.setReadOnly(true);
     // A window of its own, with a taskbar entry, a window menu and a close box; no minimise or
     // maximise box, since its size is fixed.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -25,23 +42,45 @@ CVexlarinDlg::CVexlarinDlg() {
     setWindowTitle(kMainTemplate.caption);
     setWindowIcon(ProgramIcon());
     setFont(QFont(kMainTemplate.fontName, kMainTemplate.fontPoints));
-    const platform::BaseUnits base = platform::BaseUnitsOf(font());
-    setFixedSize(
-        platform::DialogUnitsToPixels(0, 0, kMainTemplate.cx, kMainTemplate.cy, base).size());
-
-    const auto& t = kMainTemplate.controls;
-    platform::Place(m_listButton, t[0], base);
-    platform::Place(m_lines, t[1], base);
-    for (int n = 1; n <= 4; ++n) {
-        platform::Place(PortSelector(n), t[1 + n], base);
-        platform::Place(m_portLabels[n - 1], t[5 + n], base);
-        // Named as its label reads, for screen readers.
-        PortSelector(n).setAccessibleName(m_portLabels[n - 1].text());
+    const BaseUnits base = BaseUnitsOf(font());
+    const DialogTemplate& t = kMainTemplate;
+    // The keyboard's focus seen where the desktop's style hardly shows it (the fields show it
+    // well); before the layout, since the list's frame follows the style.
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             &m_listButton, &m_lines, &m_ports[0], &m_ports[1], &m_ports[2], &m_ports[3]}) {
+        control->setStyle(&m_focusStyle);
     }
-    platform::Place(m_status, t[10], base);
-    platform::Place(m_page, t[11], base);
-    platform::Place(m_pageFrame, t[12], base);
-    platform::Place(m_portFrame, t[13], base);
+
+    // The lines in the desktop's fixed-pitch font, so that the columns line up, at the dialog's
+    // own size. Where the template's list is too small for a whole page in it, the list grows
+    // by what it lacks, and the window, and whatever lies right of the list or below it, with
+    // it: the page is seen whole, without scrolling.
+    QFont lineFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    lineFont.setPointSize(t.fontPoints);
+    m_lines.setFont(lineFont);
+    const ControlTemplate& list = t.Control(IDC_LINES);
+    const QRect listPlace = DialogUnitsToPixels(list.x, list.y, list.cx, list.cy, base);
+    const QSize grow = (PageRoom(m_lines) - listPlace.size()).expandedTo(QSize(0, 0));
+    const auto place = [&](auto& control, const ControlTemplate& entry) {
+        Place(control, entry, base);
+        control.move(control.pos() + QPoint(entry.x >= list.x + list.cx ? grow.width() : 0,
+                                            entry.y >= list.y + list.cy ? grow.height() : 0));
+    };
+    setFixedSize(DialogUnitsToPixels(0, 0, t.cx, t.cy, base).size() + grow);
+    Place(m_lines, list, base);
+    m_lines.resize(m_lines.size() + grow);
+
+    place(m_listButton, t.Control(IDOK));
+    for (int n = 1; n <= 4; ++n) {
+        place(m_ports[n - 1], t.Control(kPortIds[n - 1]));
+        place(m_portLabels[n - 1], t.Static("COM " + std::to_string(n)));
+        // Named as its label reads, for screen readers.
+        m_ports[n - 1].setAccessibleName(m_portLabels[n - 1].text());
+    }
+    place(m_status, t.Control(IDC_STATUS));
+    place(m_page, t.Control(IDC_PAGE));
+    place(m_pageFrame, t.Static("Page"));
+    place(m_portFrame, t.Static("Port"));
     // Created last, the frames would lie on top and take every click and hover meant for the
     // controls inside them.
     m_pageFrame.lower();
@@ -49,10 +88,7 @@ CVexlarinDlg::CVexlarinDlg() {
 
     m_listButton.setDefault(true);  // Enter anywhere in the window presses it
     m_lines.setAccessibleName("Lines");
-    // The hexadecimal columns line up.
-    m_lines.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_status.setAccessibleName("Status");
-    m_status.setReadOnly(true);
     // Read-only shows as such: the window's background, not an input field's.
     QPalette statusLook = m_status.palette();
     statusLook.setColor(QPalette::Base, statusLook.color(QPalette::Window));
@@ -60,10 +96,11 @@ CVexlarinDlg::CVexlarinDlg() {
     m_page.setAccessibleName("Page");
 
     connect(&m_listButton, &QPushButton::clicked, this, &CVexlarinDlg::OnList);
-    connect(&m_port1, &QCheckBox::clicked, this, &CVexlarinDlg::OnPort1);
-    connect(&m_port2, &QCheckBox::clicked, this, &CVexlarinDlg::OnPort2);
-    connect(&m_port3, &QCheckBox::clicked, this, &CVexlarinDlg::OnPort3);
-    connect(&m_port4, &QCheckBox::clicked, this, &CVexlarinDlg::OnPort4);
+    const std::array onPort{&CVexlarinDlg::OnPort1, &CVexlarinDlg::OnPort2, &CVexlarinDlg::OnPort3,
+                            &CVexlarinDlg::OnPort4};
+    for (int n = 1; n <= 4; ++n) {
+        connect(&m_ports[n - 1], &QCheckBox::clicked, this, onPort[n - 1]);
+    }
 
     m_windowMenu.addAction("&Close", this, &QDialog::reject);
     m_windowMenu.addSeparator();
@@ -96,7 +133,7 @@ void CVexlarinDlg::StopCommandThread() {
     // Nothing may keep the close waiting: the listing stops at its next step, every thread
     // waiting on this thread is released, every box closed, and only then is the command joined.
     m_link.Cancel();
-    platform::RefuseGuiCalls();
+    RefuseGuiCalls();
     m_warningSink.Shutdown();
     if (m_commandThread.joinable()) {
         m_commandThread.join();
@@ -116,6 +153,9 @@ void CVexlarinDlg::contextMenuEvent(QContextMenuEvent* event) {
 void CVexlarinDlg::OnAbout() {
     CAboutBox about(this);
     about.exec();
+    // A warning that waited when About opened lay under it: the keyboard goes back to it, not
+    // to the window, where Escape would end the program.
+    m_warningSink.Raise();
 }
 
 void CVexlarinDlg::OnPortDevices() {

@@ -14,8 +14,9 @@
 #include <cstdint>
 #include <thread>
 
-#include "platform/dialog/three_state_box.h"
-#include "platform/dialog/warning_box.h"
+#include "app/focus_style.h"
+#include "app/three_state_box.h"
+#include "app/warning_box.h"
 #include "serial/serial_link.h"
 
 class CVexlarinDlg : public QDialog {
@@ -32,6 +33,7 @@ protected:
     // The window menu, on a right-click on the background, a label or a frame.
     void contextMenuEvent(QContextMenuEvent* event) override;
 
+    // A click on COM n's selector (or Space on it); each selects its port by SelectPort.
     void OnPort1();
     void OnPort2();
     void OnPort3();
@@ -42,15 +44,17 @@ protected:
     void OnPortDevices();
 
     // The warnings' box comes first: the link holds a pointer to it for its whole life.
-    platform::QtWarningSink m_warningSink{this};
+    QtWarningSink m_warningSink{this};
+
+    // Outlives the controls that use it.
+    FocusStyle m_focusStyle;
 
     // The controls, in template order: the order of creation, which is also the tab order.
     QPushButton m_listButton{this};
     QListWidget m_lines{this};
-    platform::ThreeStateCheckBox m_port1{this};
-    platform::ThreeStateCheckBox m_port2{this};
-    platform::ThreeStateCheckBox m_port3{this};
-    platform::ThreeStateCheckBox m_port4{this};
+    // m_port1 to m_port4, the selectors of COM1 to COM4: COM n's is m_ports[n - 1].
+    std::array<ThreeStateCheckBox, 4> m_ports{ThreeStateCheckBox(this), ThreeStateCheckBox(this),
+                                              ThreeStateCheckBox(this), ThreeStateCheckBox(this)};
     QLabel m_portLabels[4]{QLabel(this), QLabel(this), QLabel(this), QLabel(this)};
     QLineEdit m_status{this};
     QLineEdit m_page{this};
@@ -70,7 +74,7 @@ private:
     void StopCommandThread();
 
     // Port selection (port_selection.cpp) and the List command's window side (on_list.cpp).
-    QCheckBox& PortSelector(int port);
+    QCheckBox& PortSelector(int port) { return m_ports[port - 1]; }
     // Probes the four ports and selects the lowest that opened; sets the page field to "0".
     void ProbePorts();
     // OpenPort on `port` with the fixed settings; brings that port's tooltips up to date.

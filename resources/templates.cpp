@@ -2,17 +2,6 @@
 
 namespace {
 
-// The controls' ids stay with the layout as data; the windows reach their controls as typed
-// members.
-constexpr int IDOK = 1;
-constexpr int IDC_LINES = 1000;
-constexpr int IDC_PORT4 = 1004;
-constexpr int IDC_PORT1 = 1005;
-constexpr int IDC_PORT2 = 1006;
-constexpr int IDC_PORT3 = 1007;
-constexpr int IDC_STATUS = 1008;
-constexpr int IDC_PAGE = 1009;
-
 const ControlTemplate kMainControls[] = {
     {IDOK, "List", 10, 155, 50, 14},
     {IDC_LINES, "", 10, 5, 200, 141},

@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTest>
@@ -16,9 +17,9 @@
 #include <functional>
 
 #include "app/about_box.h"
+#include "app/dialog_units.h"
 #include "app/port_devices_dialog.h"
 #include "app/vexlarin_dlg.h"
-#include "platform/dialog/dialog_units.h"
 #include "platform/port_faults.h"
 #include "support/listing_fixture.h"
 
@@ -32,10 +33,18 @@ const QRect kLabel[4]{{365, 33, 41, 16}, {365, 59, 41, 16}, {365, 80, 41, 16}, {
 
 struct Dlg : CVexlarinDlg {
     Dlg() { show(); }
+    // Where the window shows a control the template puts at `r`: moved by as much as the list
+    // grew to show a whole page when it lies right of the list or below it.
+    QRect At(const QRect& r) const {
+        const QSize grow = m_lines.size() - kLines.size();
+        return r == kLines ? QRect(r.topLeft(), m_lines.size())
+                           : r.translated(r.left() > kLines.right() ? grow.width() : 0,
+                                          r.top() > kLines.bottom() ? grow.height() : 0);
+    }
     using CVexlarinDlg::m_commandThread, CVexlarinDlg::m_currentPort, CVexlarinDlg::m_lines,
         CVexlarinDlg::m_link, CVexlarinDlg::m_listButton, CVexlarinDlg::m_page,
         CVexlarinDlg::m_portLabels, CVexlarinDlg::m_status;
-    QCheckBox* const selector[4]{&m_port1, &m_port2, &m_port3, &m_port4};
+    QCheckBox* const selector[4]{&m_ports[0], &m_ports[1], &m_ports[2], &m_ports[3]};
     // A letter per selector: Checked, Indeterminate or Unchecked; lower case when not offered.
     std::string Selectors() const {
         std::string is;
@@ -51,6 +60,17 @@ struct Dlg : CVexlarinDlg {
         return m_portLabels[n - 1].toolTip().toStdString();
     }
 };
+
+// How many pixels differ between two pictures of the same control.
+int Changed(const QImage& before, const QImage& after) {
+    int changed = 0;
+    for (int y = 0; y < before.height(); ++y) {
+        for (int x = 0; x < before.width(); ++x) {
+            changed += before.pixel(x, y) != after.pixel(x, y);
+        }
+    }
+    return changed;
+}
 
 void ProcessEventsUntil(const std::function<bool()>& done) {
     while (!done()) {
@@ -80,7 +100,7 @@ protected:
     // out in pixels worked out by hand: the template's dialog units times 6/4 and 13/8, half up.
     static void SetUpTestSuite() { app = std::make_unique<QApplication>(argc, argv); }
     static void TearDownTestSuite() { app.reset(); }
-    Window() { platform::OverrideBaseUnits(platform::BaseUnits{6, 13}); }
+    Window() { OverrideBaseUnits(BaseUnits{6, 13}); }
     ~Window() override {
         platform::ResetPortFaults();
         std::filesystem::current_path(home);
@@ -132,10 +152,19 @@ protected:
 // With no port, the status line says where to go; then every port a pseudo-terminal, so that
 // all four selectors take part.
 TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
-    EXPECT_EQ(Dlg().m_status.text(), "No port opened: see Port devices...");
+    {
+        // A screen reader hears the status line as read-only only, and reads it.
+        Dlg none;
+        QAccessibleInterface* status = QAccessible::queryAccessibleInterface(&none.m_status);
+        EXPECT_TRUE(status->state().readOnly && !status->state().editable);
+        QAccessibleTextInterface* read = status->textInterface();
+        ASSERT_NE(read, nullptr);
+        EXPECT_EQ(read->text(0, read->characterCount()), "No port opened: see Port devices...");
+    }
     std::ranges::for_each(std::array{1, 2, 3, 4}, [this](int n) { Map(n); });
     dlg = std::make_unique<Dlg>();
-    EXPECT_EQ(dlg->size(), QSize(435, 289));  // 290 x 178 units: 435 x 289.25 pixels
+    // 290 x 178 units: 435 x 289.25 pixels, and what the list lacks for a whole page (below).
+    EXPECT_EQ(dlg->size(), QSize(435, 289) + dlg->m_lines.size() - kLines.size());
     const std::tuple<QWidget*, QRect, const char*> controls[] = {
         {&dlg->m_listButton, kList, "List"},       {&dlg->m_lines, kLines, "Lines"},
         {&dlg->m_status, kStatus, "Status"},       {&dlg->m_page, kPage, "Page"},
@@ -145,29 +174,36 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
         {dlg->selector[3], kSelector[3], "COM 4"}, {&dlg->m_portLabels[3], kLabel[3], "COM 4"}};
     for (const auto& [control, pixels, name] : controls) {
         // A click at its centre reaches it (the list: its viewport); a screen reader names it.
-        QWidget* hit = dlg->childAt(pixels.center());
+        QWidget* hit = dlg->childAt(dlg->At(pixels).center());
         EXPECT_TRUE(hit && (hit == control || hit->parentWidget() == control)) << name;
-        EXPECT_EQ(control->geometry(), pixels) << name;
+        EXPECT_EQ(control->geometry(), dlg->At(pixels)) << name;
         EXPECT_EQ(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name), name);
     }
 
     for (const auto& [n, want] : {std::pair{2, "UCUU"}, {4, "UUUC"}, {3, "UUCU"}, {1, "CUUU"}}) {
-        Click(*dlg, kSelector[n - 1].center());
+        Click(*dlg, dlg->At(kSelector[n - 1]).center());
         EXPECT_EQ(dlg->Selectors(), want);
     }
     // While COM4 fails to open, clicks cycle its selector and switch nothing.
     platform::InjectPortFault(platform::PortCall::Open, EBUSY, 0, 3);
     const std::string busy = "\nNot available: Device or resource busy (held by another program)";
     for (const char* want : {"CUUC", "CUUI", "CUUU", "UUUC"}) {
-        Click(*dlg, kSelector[3].center());
+        Click(*dlg, dlg->At(kSelector[3]).center());
         EXPECT_EQ(dlg->Selectors(), want);
         EXPECT_EQ(dlg->m_currentPort, want[0] == 'C' ? 1 : 4);
         EXPECT_EQ(dlg->ToolTip(4), "COM4: " + ptys[3]->DevicePath() + (want[0] == 'C' ? busy : ""));
+        // One state for a screen reader, the third too.
+        const QAccessible::State read =
+            QAccessible::queryAccessibleInterface(dlg->selector[3])->state();
+        EXPECT_EQ(bool(read.checked), want[3] == 'C') << want;
+        EXPECT_EQ(bool(read.checkStateMixed), want[3] == 'I') << want;
     }
 
-    // Tab goes round in the template's order; Enter in each control runs List (on a page
-    // refused at once: one box each) and never closes the window.
-    Click(*dlg, kPage.center());
+    // Tab goes round in the template's order, and the focus shows on each control: it changes
+    // at least 70 % of as many pixels as a ring two pixels wide along the control's edges has
+    // (the selectors are only 10 units wide, the list is empty). Enter in each control runs
+    // List (on a page refused at once: one box each) and never closes the window.
+    Click(*dlg, dlg->At(kPage).center());
     ASSERT_EQ(dlg->focusWidget(), &dlg->m_page);  // else Enter would list a real page
     Type(*dlg, "x");
     ShowWatcher<QMessageBox> boxes([](QMessageBox* box) {
@@ -177,8 +213,13 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
     for (QWidget* next : std::initializer_list<QWidget*>{
              &dlg->m_listButton, &dlg->m_lines, dlg->selector[0], dlg->selector[1],
              dlg->selector[2], dlg->selector[3], &dlg->m_status, &dlg->m_page}) {
+        ProcessEventsUntil([&] { return dlg->isActiveWindow(); });  // back from the last box
+        const QImage unfocused = next->grab().toImage();
         Key(*dlg, Qt::Key_Tab);
         EXPECT_EQ(dlg->focusWidget(), next) << next->accessibleName().toStdString();
+        const int ring = 2 * 2 * (next->width() + next->height());
+        EXPECT_GE(Changed(unfocused, next->grab().toImage()), ring * 7 / 10)
+            << next->accessibleName().toStdString();
         const int lists = boxes.seen + 1;
         Key(*dlg, Qt::Key_Return);
         ProcessEventsUntil([&] { return boxes.seen == lists && !dlg->m_commandThread.joinable(); });
@@ -192,7 +233,7 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
     // out in the desktop's own font: each notice fits its place.
     Click(*dlg, kLines.center(), Qt::RightButton);
     EXPECT_EQ(Menu(), nullptr);
-    Click(*dlg, kLabel[2].center(), Qt::RightButton);
+    Click(*dlg, dlg->At(kLabel[2]).center(), Qt::RightButton);
     ASSERT_NE(Menu(), nullptr);
     ShowWatcher<CAboutBox> about([&](CAboutBox* box) {
         EXPECT_EQ(QApplication::activeModalWidget(), box);
@@ -208,9 +249,46 @@ TEST_F(Window, EachControlIsWhereTheLayoutPutsItAndAnswersMouseAndKeyboard) {
         }
         Key(*box, Qt::Key_Escape);
     });
-    platform::OverrideBaseUnits(std::nullopt);
+    OverrideBaseUnits(std::nullopt);
     Key(*Menu(), Qt::Key_A);
     EXPECT_EQ(about.seen, 1);
+}
+
+// A page seen whole as the desktop draws it (its own fonts, not the fixed base units): every
+// line in view without scrolling, in a fixed-pitch font of at least 8 points, in a list grown
+// past the template's 200 units only as far as a line needs. At scale 1 here, then in this
+// program run again at QT_SCALE_FACTOR 1.5 and 2 and at QT_FONT_DPI 144.
+TEST_F(Window, AWholePageIsInViewAtEveryScale) {
+    const bool scaled =
+        qEnvironmentVariableIsSet("QT_SCALE_FACTOR") || qEnvironmentVariableIsSet("QT_FONT_DPI");
+    OverrideBaseUnits(std::nullopt);
+    Start({});
+    EXPECT_EQ(dlg->devicePixelRatio() > 1, scaled);
+    Key(*dlg, Qt::Key_Return);
+    ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
+    ASSERT_EQ(dlg->m_lines.count(), 16);
+    const QFontInfo font(dlg->m_lines.font());
+    EXPECT_TRUE(font.fixedPitch());
+    EXPECT_GE(font.pointSizeF(), 8.0);
+    const QFontMetrics metrics(dlg->m_lines.font());
+    const QRect view = dlg->m_lines.viewport()->rect();
+    for (int r = 0; r < 16; ++r) {
+        const QListWidgetItem* line = dlg->m_lines.item(r);
+        EXPECT_TRUE(view.contains(dlg->m_lines.visualItemRect(line))) << r;
+        EXPECT_LE(metrics.horizontalAdvance(line->text()), view.width());
+    }
+    if (dlg->m_lines.width() > MulDiv(200, BaseUnitsOf(dlg->font()).x, 4)) {
+        EXPECT_EQ(dlg->m_lines.sizeHintForColumn(0), view.width());
+    }
+    for (const auto& [variable, value] :
+         {std::pair{"QT_SCALE_FACTOR", "1.5"}, {"QT_SCALE_FACTOR", "2"}, {"QT_FONT_DPI", "144"}}) {
+        if (!scaled) {
+            ScopedEnv scale(variable, value);
+            const ChildOutcome run = RunChild(
+                {"/proc/self/exe", "--gtest_filter=Window.AWholePageIsInViewAtEveryScale"});
+            EXPECT_EQ(run.code, 0) << variable << "=" << value << "\n" << run.out;
+        }
+    }
 }
 
 // COM2 checked at start, and held though the COM1 probe came after it; then the user maps COM2
@@ -228,6 +306,15 @@ TEST_F(Window, PortDevicesWritesThePortFileAndProbesThePortsAgain) {
     EXPECT_EQ(dlg->Selectors(), "uCuU");
     EXPECT_TRUE(dlg->m_link.IsPortOpen());
     ShowWatcher<PortDevicesDialog> devices([&](PortDevicesDialog* d) {
+        // A screen reader hears each list of devices found by its port, not by what it shows.
+        for (int port = 1; port <= 4; ++port) {
+            QAccessibleInterface* found =
+                QAccessible::queryAccessibleInterface(d->findChildren<QComboBox*>()[port - 1]);
+            EXPECT_EQ(found->text(QAccessible::Name),
+                      QString("COM %1 serial devices found").arg(port));
+            EXPECT_EQ(found->text(QAccessible::Value),
+                      d->findChildren<QComboBox*>()[port - 1]->currentText());
+        }
         for (const auto& [row, path] :
              {std::pair{1, std::string("/nonexistent/gone")}, {2, adapter.DevicePath()}}) {
             QLineEdit* field = d->findChildren<QLineEdit*>()[row];  // COM n's device, in order
@@ -248,18 +335,22 @@ TEST_F(Window, PortDevicesWritesThePortFileAndProbesThePortsAgain) {
     EXPECT_EQ(dlg->ToolTip(2), why);
     dlg->activateWindow();  // tooltips show in the active window
     ProcessEventsUntil([&] { return dlg->isActiveWindow(); });
-    ASSERT_EQ(dlg->childAt(kLabel[1].center()), &dlg->m_portLabels[1]);  // else no tooltip comes
-    QTest::mouseMove(dlg->windowHandle(), kLabel[1].center());
+    ASSERT_EQ(dlg->childAt(dlg->At(kLabel[1]).center()),
+              &dlg->m_portLabels[1]);  // else no tooltip comes
+    QTest::mouseMove(dlg->windowHandle(), dlg->At(kLabel[1]).center());
     ProcessEventsUntil([] { return QToolTip::isVisible(); });
     EXPECT_EQ(QToolTip::text().toStdString(), why);
 }
 
-// A complete listing; then the camera falls silent: exactly one warning, nothing changed; then
-// the window closed from the next warning's box.
-TEST_F(Window, StatusesLinesAndFileThenOneWarningThenClosingFromTheBox) {
+// A complete listing; then the camera falls silent while About is open: exactly one warning,
+// above About and modal to it alone, with the keyboard; Escape closes it, and About has the
+// keyboard again and answers. Nothing else changed. The next warning lies above the window
+// without blocking it; About opened over it gives it the keyboard back when closed; then the
+// window is closed from the box.
+TEST_F(Window, StatusesLinesAndFileThenAWarningOverAboutThenClosingFromTheBox) {
     Start({"--silent-after", std::to_string(kWholePage)});
     std::ofstream(dir / "Vexlarin.txt", std::ios::binary) << "an earlier block\r\n";
-    Click(*dlg, kPage.center());
+    Click(*dlg, dlg->At(kPage).center());
     Type(*dlg, "3");
     Key(*dlg, Qt::Key_Return);
     ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
@@ -276,19 +367,40 @@ TEST_F(Window, StatusesLinesAndFileThenOneWarningThenClosingFromTheBox) {
     ExpectBlock(text.substr(18), '3', PageLines(3));
     EXPECT_EQ(dlg->Selectors(), "Cuuu");
 
+    CAboutBox* about = nullptr;
+    ShowWatcher<CAboutBox> abouts([&](CAboutBox* box) {
+        about = box;  // the first waits for the warning, the second is closed at once
+        abouts.seen == 2 ? Key(*box, Qt::Key_Escape) : void();
+    });
     ShowWatcher<QMessageBox> boxes([&](QMessageBox* box) {
         EXPECT_EQ(box->windowTitle(), "Application Error");
-        EXPECT_EQ(box->text().toStdString(),
-                  "WARNING:  DV Camera not responding.  Failed with the following error: \n"
-                  "TimeOut. Check connection between port and camera.\nPort: 1\n");
-        // Above the window without blocking it.
+        EXPECT_EQ(box->text().toStdString(), kTimeOutWarning);
+        if (boxes.seen == 1) {
+            ASSERT_EQ(box->parentWidget(), about);  // kept above it by the window manager
+            EXPECT_EQ(QApplication::activeModalWidget(), box);
+            ProcessEventsUntil([box] { return QApplication::activeWindow() == box; });
+            Key(*box, Qt::Key_Escape);
+            QTimer::singleShot(0, about, [&] {  // once the box is gone
+                ProcessEventsUntil([&] { return QApplication::activeWindow() == about; });
+                Key(*about, Qt::Key_Escape);
+            });
+            return;
+        }
+        // Above the window without blocking it: About, opened over it, gives it the keyboard
+        // back once it is closed; then the window is closed from it.
         EXPECT_EQ(box->parentWidget(), dlg.get());
         EXPECT_EQ(box->windowModality(), Qt::NonModal);
         Click(*dlg, kList.center());  // ignored while the listing runs
-        boxes.seen == 1 ? Key(*box, Qt::Key_Escape) : void(dlg->windowHandle()->close());
+        Click(*dlg, dlg->At(kLabel[2]).center(), Qt::RightButton);
+        Key(*Menu(), Qt::Key_A);
+        ProcessEventsUntil([box] { return QApplication::activeWindow() == box; });
+        dlg->windowHandle()->close();
     });
     Click(*dlg, kList.center());
+    Click(*dlg, dlg->At(kLabel[2]).center(), Qt::RightButton);
+    Key(*Menu(), Qt::Key_A);  // About, until it is closed from the warning's watcher
     ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
+    EXPECT_EQ(abouts.seen, 1);
     EXPECT_EQ(boxes.seen, 1);
     EXPECT_EQ(camera->Exchanges(), kWholePage + 1);
     EXPECT_EQ(dlg->m_status.text().toStdString(), kAdded);
@@ -298,6 +410,7 @@ TEST_F(Window, StatusesLinesAndFileThenOneWarningThenClosingFromTheBox) {
     ProcessEventsUntil([this] { return !dlg->isVisible(); });
     EXPECT_FALSE(dlg->m_commandThread.joinable());
     EXPECT_EQ(boxes.seen, 2);
+    EXPECT_EQ(abouts.seen, 2);
     EXPECT_TRUE(std::ranges::none_of(dlg->findChildren<QMessageBox*>(), &QWidget::isVisible));
     EXPECT_EQ(ReadFileText(dir / "Vexlarin.txt"), text);
 }

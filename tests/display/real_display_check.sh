@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The window on a real X server (Xvfb), driven with real input only (XTest through xdotool: Qt
 # ignores synthetic events), against the simulated camera. Under openbox: a mouse user hovers a
-# label, switches to COM4, types page 7 and lists it; a warning box is titled exactly, has the
-# keyboard, stays above the window, and Escape and Enter close it without ending the program;
-# Alt+F4 with a box open ends the program cleanly. On a second X server that never had a window
-# manager: the box still has the keyboard.
+# label, switches to COM4, types page 7 and lists it; a warning box that comes while the About
+# box is open lies above About with the keyboard, Escape closes it and About has the keyboard
+# again; a warning box is titled exactly, has the keyboard, stays above the window, and Escape
+# and Enter close it without ending the program; Alt+F4 with a box open ends the program
+# cleanly. On a second X server that never had a window manager: the box still has the
+# keyboard, and the main window has it back once the box is closed.
 #   tests/display/real_display_check.sh BUILD_DIR   (VEXLARIN_SCREENSHOT=FILE saves the window)
 #
 # Every wait is on something this script caused: a line a program it started printed, a process
@@ -114,9 +116,9 @@ export DISPLAY=:$display
 config=/etc/xdg/openbox/rc.xml
 [ -f "$config" ] || config=
 start_reading _ wm up openbox --sm-disable ${config:+--config-file "$config"} --startup "echo up"
-# COM4 answers everything; COM1 answers the ping, then falls silent.
+# COM4 answers everything; COM1 answers the ping in 3 s, then falls silent.
 start_reading camera camera "/*" "$build/tools/vexlarin-camsim"
-start_reading silent silent "/*" "$build/tools/vexlarin-camsim" --silent-after 1
+start_reading silent silent "/*" "$build/tools/vexlarin-camsim" --silent-after 1 --pause 1500
 start_vexlarin
 
 # A top-level window of its own, on the taskbar, with both icon sizes: what Qt puts on the
@@ -153,29 +155,45 @@ for r in {0..15}; do  # byte i of line r on page 7 is 16 * 7 + 16r + i + 2 (mod 
 done
 [ "${block[17]}" = $'\r' ] || fail "no closing empty line"
 
-# Warning boxes: back on COM1, whose camera answers the ping, then not one line. Each line
-# waits in its box until it is closed, so no box comes while one is open.
+# Warning boxes: back on COM1, whose camera answers the ping (slowly), then not one line. Each
+# line waits in its box until it is closed, so no box comes while one is open. The first comes
+# while the About box is open (opened at once, seconds before the first line times out): above
+# About, with the keyboard; Escape closes it and gives the keyboard back to About, which
+# Escape then closes.
 click 230 25 # COM1
 click 35 162 # List
+xdotool key shift+F10 a # the window menu's About
+about=$(await_window "About Vexlarin") || fail "no About box"
 box=$(await_window "Application Error") || fail "no warning box"
 xprop -id "$box" _NET_WM_NAME | grep -q '= "Application Error"$' || fail "box title"
-[ "$(xprop -id "$box" WM_TRANSIENT_FOR | grep -o '0x[0-9a-f]*$')" = "$(printf 0x%x "$main")" ] ||
-    fail "the box is not transient for the main window"
-wait_for 10 focus_is "$box" || fail "the box did not take the keyboard"
+transient_for() { xprop -id "$1" WM_TRANSIENT_FOR | grep -o '0x[0-9a-f]*$'; }
+[ "$(transient_for "$box")" = "$(printf 0x%x "$about")" ] ||
+    fail "the box over About is not transient for About"
+wait_for 10 focus_is "$box" || fail "the box over About did not take the keyboard"
+# A click in the middle of WINDOW, which lies over the window OVER, reaches WINDOW: it is on top.
+click_on_top() {
+    local bx by bw bh ox oy ow oh cx cy
+    read -r bx by bw bh < <(geometry "$1")
+    read -r ox oy ow oh < <(geometry "$2")
+    cx=$((bx + bw / 2)) cy=$((by + bh / 2))
+    [ $cx -gt $ox ] && [ $cx -lt $((ox + ow)) ] && [ $cy -gt $oy ] && [ $cy -lt $((oy + oh)) ] ||
+        fail "$3 does not lie over the window below it"
+    xdotool mousemove "$cx" "$cy" click 1
+    wait_for 10 focus_is "$1" || fail "$3 fell behind the window below it"
+}
+click_on_top "$box" "$about" "the box over About"
 xdotool key Escape
-wait_for 10 gone "Application Error" || fail "Escape did not close the box"
+wait_for 10 gone "Application Error" || fail "Escape did not close the box over About"
+wait_for 10 focus_is "$about" || fail "the keyboard did not go back to About"
+xdotool key Escape
+wait_for 10 gone "About Vexlarin" || fail "Escape did not close About after the box"
 kill -0 "$app" || fail "Escape in the box ended the program"
 box=$(await_window "Application Error") || fail "no second warning box"
+[ "$(transient_for "$box")" = "$(printf 0x%x "$main")" ] ||
+    fail "the box is not transient for the main window"
 wait_for 10 focus_is "$box" || fail "the second box did not take the keyboard"
 click_main_beside "$box"
-# Still above the window: a click where both lie reaches the box.
-read -r bx by bw bh < <(geometry "$box")
-read -r mx my _ _ < <(geometry "$main")
-cx=$((bx + bw / 2)) cy=$((by + bh / 2))
-[ $cx -gt $mx ] && [ $cx -lt $((mx + width)) ] && [ $cy -gt $my ] && [ $cy -lt $((my + height)) ] ||
-    fail "the box does not lie over the main window"
-xdotool mousemove "$cx" "$cy" click 1
-wait_for 10 focus_is "$box" || fail "the box fell behind the main window"
+click_on_top "$box" "$main" "the box" # still above the window
 xdotool key Return
 wait_for 10 gone "Application Error" || fail "Enter did not close the box"
 # Alt+F4 on the main window while the next box is open ends the program.
@@ -196,6 +214,8 @@ wait_for 10 focus_is "$box" || fail "the box did not take the keyboard without a
 xdotool key Escape
 wait_for 10 gone "Application Error" ||
     fail "Escape did not close the box without a window manager"
-xdotool windowfocus --sync "$main" key Escape
+wait_for 10 focus_is "$main" ||
+    fail "the keyboard did not go back to the main window without a window manager"
+xdotool key Escape
 ended_with_0 || fail "Escape did not end the program"
 echo "real_display_check: passed" >&2

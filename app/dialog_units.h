@@ -8,9 +8,7 @@
 #include <optional>
 #include <type_traits>
 
-#include "platform/dialog/dialog_template.h"
-
-namespace platform {
+#include "app/dialog_template.h"
 
 struct BaseUnits {
     int x;
@@ -41,5 +39,3 @@ void Place(Control& control, const ControlTemplate& entry, BaseUnits base) {
         control.setText(entry.text);
     }
 }
-
-}  // namespace platform

@@ -3,8 +3,6 @@
 
 #include <functional>
 
-namespace platform {
-
 // Runs `fn` on the GUI thread and returns true once it has run (at once, on the GUI thread
 // itself). From another thread it waits for the GUI thread, unless calls are refused: then it
 // returns false without running `fn`, or true at once if `fn` has begun, so that a thread
@@ -16,5 +14,3 @@ bool RunOnGuiThread(std::function<void()> fn);
 // the threads that might wait; a new main window accepts them again.
 void RefuseGuiCalls();
 void AcceptGuiCalls();
-
-}  // namespace platform

@@ -4,8 +4,6 @@
 
 #include <QCheckBox>
 
-namespace platform {
-
 class ThreeStateCheckBox : public QCheckBox {
 public:
     explicit ThreeStateCheckBox(QWidget* parent) : QCheckBox(parent) { setTristate(true); }
@@ -17,5 +15,3 @@ protected:
                                                     : Qt::Unchecked);
     }
 };
-
-}  // namespace platform

@@ -1,11 +1,10 @@
-#include "platform/dialog/warning_box.h"
+#include "app/warning_box.h"
 
+#include <QApplication>
 #include <QEventLoop>
 #include <cstdio>
 
-#include "platform/dialog/gui_call.h"
-
-namespace platform {
+#include "app/gui_call.h"
 
 namespace {
 void WriteToTerminal(const std::string& title, const std::string& text) {
@@ -34,15 +33,19 @@ void QtWarningSink::RunBox(State& state, const std::string& title, const std::st
         return;
     }
     // Owned by the window, so the window manager keeps it above the window; not modal, so
-    // the window stays usable and closing it still ends the program.
+    // the window stays usable and closing it still ends the program. While a box of the
+    // window's own is open (About, Port devices), which blocks the window, it is owned by
+    // that box and modal to it: owned by the window, it would lie under that box, blocked.
+    QWidget* const modal = QApplication::activeModalWidget();
+    const QPointer<QWidget> owner = modal ? modal : state.window.data();
     QPointer<QMessageBox> box =
         new QMessageBox(QMessageBox::Critical, QString::fromStdString(title),
-                        QString::fromStdString(text), QMessageBox::Ok, state.window);
+                        QString::fromStdString(text), QMessageBox::Ok, owner);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
+    box->setWindowModality(modal ? Qt::WindowModal : Qt::NonModal);
     // Kept as a plain pointer too: the box may delete itself before the loop returns.
     QMessageBox* const shown = box.data();
-    state.open.insert(shown);
+    state.open.push_back(shown);
     QEventLoop loop;
     QObject::connect(box.data(), &QMessageBox::finished, &loop, &QEventLoop::quit);
     box->show();
@@ -51,18 +54,28 @@ void QtWarningSink::RunBox(State& state, const std::string& title, const std::st
     box->raise();
     box->activateWindow();
     loop.exec();
-    state.open.erase(shown);
+    std::erase(state.open, shown);
     if (box) {
         box->close();
+    }
+    // Closed by the user: the keyboard goes back to the box or window below, also where no
+    // window manager gives it back.
+    if (owner && !state.shutDown) {
+        owner->activateWindow();
+    }
+}
+
+void QtWarningSink::Raise() {
+    if (!m_state->open.empty()) {
+        m_state->open.back()->raise();
+        m_state->open.back()->activateWindow();
     }
 }
 
 void QtWarningSink::Shutdown() {
     m_state->shutDown = true;
-    const std::set<QMessageBox*> open = m_state->open;
+    const std::vector<QMessageBox*> open = m_state->open;
     for (QMessageBox* box : open) {
         box->done(QMessageBox::Ok);
     }
 }
-
-}  // namespace platform

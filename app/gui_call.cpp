@@ -1,12 +1,10 @@
-#include "platform/dialog/gui_call.h"
+#include "app/gui_call.h"
 
 #include <QCoreApplication>
 #include <QThread>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-
-namespace platform {
 
 namespace {
 
@@ -77,5 +75,3 @@ void AcceptGuiCalls() {
     std::lock_guard<std::mutex> guard(g_lock);
     g_refused = false;
 }
-
-}  // namespace platform

@@ -5,12 +5,10 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <memory>
-#include <set>
 #include <string>
+#include <vector>
 
 #include "serial/warning_sink.h"
-
-namespace platform {
 
 class QtWarningSink : public IWarningSink {
 public:
@@ -19,6 +17,10 @@ public:
     ~QtWarningSink() override;
 
     void ShowWarning(const std::string& title, const std::string& text) override;
+
+    // Gives the keyboard back to the newest open box, if any: a box of the window's own
+    // (About) opened while it waited lay over it.
+    void Raise();
 
     // Closes every open box; later warnings go to stderr instead, so none is lost. The close
     // path calls it (on the GUI thread) after RefuseGuiCalls, which releases the raisers.
@@ -29,11 +31,9 @@ private:
     struct State {
         bool shutDown = false;
         QPointer<QWidget> window;
-        std::set<QMessageBox*> open;
+        std::vector<QMessageBox*> open;  // oldest first
     };
     static void RunBox(State& state, const std::string& title, const std::string& text);
 
     std::shared_ptr<State> m_state = std::make_shared<State>();
 };
-
-}  // namespace platform

@@ -1,10 +1,8 @@
-#include "platform/dialog/dialog_units.h"
+#include "app/dialog_units.h"
 
 #include <QFont>
 #include <QFontMetrics>
 #include <cstdint>
-
-namespace platform {
 
 namespace {
 std::optional<BaseUnits> g_override;
@@ -32,5 +30,3 @@ BaseUnits BaseUnitsOf(const QFont& font) {
 void OverrideBaseUnits(std::optional<BaseUnits> base) {
     g_override = base;
 }
-
-}  // namespace platform
