@@ -72,7 +72,9 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path, bool&
 
 std::string PortFilePath() {
     const std::string config = platform::UserConfigDirectory();
-    return config.empty() ? "" : config + "/vexlarin/ports";
+    // With the system's own separator: %APPDATA%\vexlarin\ports on Windows.
+    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    return config.empty() ? "" : config + separator + "vexlarin" + separator + "ports";
 }
 
 PortFile ReadPortFile(const std::string& path) {
