@@ -6,7 +6,7 @@
 #   - --port 3 with COM3 standing for a device Windows does not have: exit 2 with Windows' text;
 #     COM3 mapped to a path that does not exist: exit 2, refused as no serial device;
 #   - a silent camera: the time-out warning and exit 4, no file;
-#   - a camera that hangs up in the last line: the port's loss reported once, exit 5;
+#   - a camera that hangs up in line E: the port's loss reported once, exit 5;
 #   - --page all --image FILE: the image equals the simulator's 4096-byte memory image (cmp).
 #   tests/wine/wine_check.sh BUILD_DIR [WINDOWS_BUILD_DIR]
 # BUILD_DIR holds the Linux build (cli/vexlarin-list, tools/vexlarin-camsim). The Windows build is made
@@ -38,7 +38,7 @@ cmake -S "$root" -B "$windows_build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DVEXLARIN_WINDOW=OFF -DVEXLARIN_TESTS=OFF -DVEXLARIN_WERROR=ON >/dev/null
 cmake --build "$windows_build" -j "$(nproc)" --target vexlarin-list
-exe=$windows_build/cli/vexlarin-list.exe
+exe=$(cd "$windows_build" && pwd)/cli/vexlarin-list.exe
 
 work=$(mktemp -d)
 pids=()
@@ -171,21 +171,22 @@ cmp "$work/timeout.expected" "$work/wine/silent.err" ||
     fail "a silent camera: not the time-out warning alone: $(cat "$work/wine/silent.err")"
 [ ! -e "$work/wine/silent.txt" ] || fail "a silent camera: a file was written"
 
-echo "wine_check: a camera that hangs up in the last line" >&2
-# A page is 833 exchanges, 52 for each line after the ping: the 801st is in line F.
-start_camera --hangup-after 800
+echo "wine_check: a camera that hangs up in line E" >&2
+# A page is 833 exchanges, 52 for each line after the ping: the 741st is in line E, and line F
+# still hands commands to the port that has gone.
+start_camera --hangup-after 740
 check_mapping
 run_exe hangup 5 --port 1 --page 0 --file hangup.txt
 wait "$camera_pid" || fail "the simulator did not end at its hang-up"
 camera_pid=
-# The port's loss is said once, in Windows' words for ERROR_NOT_READY; then line F times out.
-[ "$(grep -c '^Application Error: WARNING:' "$work/wine/hangup.err")" -eq 2 ] &&
-    [ "$(grep -c 'DV Camera not responding' "$work/wine/hangup.err")" -eq 1 ] &&
+# The port's loss is said once, in Windows' words for ERROR_NOT_READY; lines E and F time out.
+[ "$(grep -c '^Application Error: WARNING:' "$work/wine/hangup.err")" -eq 3 ] &&
+    [ "$(grep -c 'DV Camera not responding' "$work/wine/hangup.err")" -eq 2 ] &&
     [ "$(grep -cxF 'Not ready.' "$work/wine/hangup.err")" -eq 1 ] ||
-    fail "a hang-up: not one warning for the port and one time-out: $(cat "$work/wine/hangup.err")"
-[ "$(tr -d '\r' <"$work/wine/hangup.txt" | sed -n 17p)" = XXXX ] &&
-    [ "$(tr -d '\r' <"$work/wine/hangup.txt" | grep -c '^.0    [0-9A-F][0-9A-F] ')" -eq 15 ] ||
-    fail "a hang-up: not 15 lines read and XXXX for line F: $(cat "$work/wine/hangup.txt")"
+    fail "a hang-up: not one warning for the port and two time-outs: $(cat "$work/wine/hangup.err")"
+[ "$(tr -d '\r' <"$work/wine/hangup.txt" | sed -n '16,17p' | tr '\n' ' ')" = "XXXX XXXX " ] &&
+    [ "$(tr -d '\r' <"$work/wine/hangup.txt" | grep -c '^.0    [0-9A-F][0-9A-F] ')" -eq 14 ] ||
+    fail "a hang-up: not 14 lines read and XXXX for lines E and F: $(cat "$work/wine/hangup.txt")"
 
 echo "wine_check: the whole memory as an image" >&2
 head -c 4096 /dev/urandom >"$work/known.bin"
