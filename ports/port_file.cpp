@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/files.h"
+#include "platform/serial_devices.h"
 
 namespace ports {
 
@@ -45,7 +46,7 @@ Entry ParseLine(const std::string& raw) {
     Entry entry{key[3] - '0', value, ""};
     if (value.empty()) {
         entry.problem = "no device after " + key + "=";
-    } else if (!std::filesystem::path(value).is_absolute()) {
+    } else if (!platform::IsFullDevicePath(value)) {
         entry.problem = key + ": the device must be a full path, not " + value;
     }
     return entry;

@@ -5,6 +5,7 @@
 #include "platform/win32/serial_port_impl.h"  // windows.h and kNotSerialError
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 namespace platform {
@@ -60,6 +61,16 @@ std::vector<DetectedPort> DetectSerialPorts() {
 std::string DefaultPortDevice(int port) {
     // The device namespace's name works for COM10 and above too, where plain "COM10" does not.
     return "\\\\.\\COM" + std::to_string(port);
+}
+
+bool IsFullDevicePath(const std::string& path) {
+    const auto separator = [&path](std::size_t at) {
+        return at < path.size() && (path[at] == '\\' || path[at] == '/');
+    };
+    // \\.\COM5 and \\server\share\... begin with two separators; C:\... with a drive letter.
+    const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                       path[1] == ':' && separator(2);
+    return (separator(0) && separator(1)) || drive;
 }
 
 OpenFailure KindOfOpenFailure(ErrorCode error) {
