@@ -5,6 +5,7 @@
 #     same simulator (the date aside), appended behind what the file held;
 #   - --port 3 with COM3 standing for a device Windows does not have: exit 2 with Windows' text;
 #     COM3 mapped to a path that does not exist: exit 2, refused as no serial device;
+#   - --ports: COM2 from the port file in %APPDATA%, the ports from the registry;
 #   - a silent camera: the time-out warning and exit 4, no file;
 #   - a camera that hangs up in line E: the port's loss reported once, exit 5;
 #   - --page all --image FILE: the image equals the simulator's 4096-byte memory image (cmp).
@@ -160,6 +161,23 @@ grep -qxF 'vexlarin-list: no port opened: COM3 (\\.\COM3): not a serial device' 
 VEXLARIN_COM3='\\.\COM99' run_exe missing99 2 --port 3
 grep -qxF 'vexlarin-list: no port opened: COM3 (\\.\COM99): File not found.' \
     "$work/wine/missing99.err" || fail "COM3 as COM99: $(cat "$work/wine/missing99.err")"
+
+echo "wine_check: the port file under %APPDATA%, and the ports found" >&2
+roaming=("$WINEPREFIX"/drive_c/users/*/AppData/Roaming)
+[ ${#roaming[@]} -eq 1 ] && [ -d "${roaming[0]}" ] || fail "no one AppData\\Roaming in the prefix"
+user=$(basename "$(dirname "$(dirname "${roaming[0]}")")")
+mkdir -p "${roaming[0]}/vexlarin"
+# As a Windows editor writes it, CR LF; COM2 stands for the simulator too.
+printf '# the simulated camera\r\nCOM2=\\\\.\\COM1\r\n' >"${roaming[0]}/vexlarin/ports"
+check_mapping
+run_exe ports 0 --ports
+printf '%s\n' 'COM1  \\.\COM1' '      from default; opens' 'COM2  \\.\COM1' \
+    "      from C:\\users\\$user\\AppData\\Roaming\\vexlarin\\ports line 2; opens" \
+    'COM3  \\.\COM3' '      from default; does not open: not a serial device' \
+    'COM4  \\.\COM4' '      from default; does not open: not a serial device' \
+    'Serial devices found:' '  \\.\COM1  \Device\Serial0 (COM1)' >"$work/ports.expected"
+head -10 "$work/wine/ports.out" | cmp "$work/ports.expected" - ||
+    fail "--ports: $(cat "$work/wine/ports.out")"
 
 echo "wine_check: a silent camera" >&2
 start_camera --silent-after 0
