@@ -128,7 +128,7 @@ mkdir -p "$work/wine" "$work/linux" "$work/config"
 # that hangs up makes it write out its state: into its log, not onto the caller's terminal.
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w
-wineserver -p 2>>"$work/wineserver.log"
+wineserver -p >>"$work/wineserver.log" 2>&1
 # Starting a program starts the services, mountmgr among them, which makes the COM links.
 wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' >>"$work/wine-setup.log" 2>&1
 check_mapping
