@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds Vexlarin and runs every test: a plain build and the window on a real X server, then
 # under AddressSanitizer with UndefinedBehaviorSanitizer, then the tests without Qt under
-# ThreadSanitizer, then the Debian package and its checks. At the end, how large the tests are
-# beside the code.
+# ThreadSanitizer, then the Debian package and its checks, then the Windows build of
+# vexlarin-list under Wine. At the end, how large the tests are beside the code.
 #   ./test.sh           all of them
 #   ./test.sh --quick   the plain build and the real-display check only
 set -euo pipefail
@@ -30,6 +30,9 @@ run_suite build
 echo "=== real display ===" >&2
 tests/display/real_display_check.sh build
 if [ "${1:-}" != "--quick" ]; then
+    # Without them the Wine check says it is skipped.
+    ensure_packages "${WINE_CHECK_PACKAGES[@]}" ||
+        echo "test.sh: could not install ${WINE_CHECK_PACKAGES[*]}" >&2
     run_suite build-asan -DVEXLARIN_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug
     run_suite build-tsan -DVEXLARIN_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
     echo "=== build-package ===" >&2
@@ -44,6 +47,8 @@ if [ "${1:-}" != "--quick" ]; then
         build-fuzz/vexlarin-fuzz-camera -max_total_time=30 -timeout=10 -print_final_stats=1 \
             build-fuzz/corpus tests/fuzz/corpus
     fi
+    echo "=== build-windows (under Wine) ===" >&2
+    tests/wine/wine_check.sh build build-windows
 fi
 echo "All test suites passed." >&2
 scripts/test-ratio.sh

@@ -24,6 +24,10 @@ std::vector<DetectedPort> DetectSerialPorts();
 // The device COMn (n 1 to 4) stands for when nothing else is said: /dev/ttyS{n-1}, \\.\COMn.
 std::string DefaultPortDevice(int port);
 
+// Whether `path` names a device in full, not relative to a current directory: on POSIX a path
+// from /; on Windows one in the device namespace (\\.\COM5), on a drive (C:\...) or a share.
+bool IsFullDevicePath(const std::string& path);
+
 // Why a device did not open.
 enum class OpenFailure {
     Missing,       // no such device

@@ -19,6 +19,8 @@ namespace platform {
 // Event-mask bit: a character arrived.
 constexpr std::uint32_t EV_RXCHAR = 0x0001;
 
+struct PortWake;
+
 // The port's time-outs in milliseconds.
 struct PortTimeouts {
     int readIntervalTimeout = 0;
@@ -118,6 +120,8 @@ public:
     struct Impl;  // each system's handle and saved settings
 
 private:
+    // Where a port-event wait is a record of the port's own (Windows), the wait below needs it.
+    friend PortWake WaitLowest(const Event& stop, SerialPort* port, const Event& send);
     explicit SerialPort(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
 };

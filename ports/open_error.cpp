@@ -10,6 +10,10 @@ std::string OpenErrorText(platform::ErrorCode error, const std::string& device) 
         return "not a serial device";
     }
     std::string text = platform::SystemErrorText(error);
+    // It stands inside a line here: without the line break Windows' texts end with.
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
     if (kind == platform::OpenFailure::Busy) {
         text += " (held by another program)";
     } else if (kind == platform::OpenFailure::AccessDenied) {

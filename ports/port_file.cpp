@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/files.h"
+#include "platform/serial_devices.h"
 
 namespace ports {
 
@@ -45,7 +46,7 @@ Entry ParseLine(const std::string& raw) {
     Entry entry{key[3] - '0', value, ""};
     if (value.empty()) {
         entry.problem = "no device after " + key + "=";
-    } else if (!std::filesystem::path(value).is_absolute()) {
+    } else if (!platform::IsFullDevicePath(value)) {
         entry.problem = key + ": the device must be a full path, not " + value;
     }
     return entry;
@@ -72,7 +73,9 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path, bool&
 
 std::string PortFilePath() {
     const std::string config = platform::UserConfigDirectory();
-    return config.empty() ? "" : config + "/vexlarin/ports";
+    // With the system's own separator: %APPDATA%\vexlarin\ports on Windows.
+    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    return config.empty() ? "" : config + separator + "vexlarin" + separator + "ports";
 }
 
 PortFile ReadPortFile(const std::string& path) {

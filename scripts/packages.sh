@@ -29,3 +29,7 @@ PACKAGE_BUILD_PACKAGES=(dpkg-dev file)
 # man and groff to render the man pages.
 PACKAGE_CHECK_PACKAGES=("${PACKAGE_BUILD_PACKAGES[@]}" lintian desktop-file-utils appstream
     man-db groff-base)
+# What building for Windows and trying the result under Wine needs (tests/wine/wine_check.sh):
+# mingw-w64's C++ compiler with POSIX threads (the default one has no std::thread), and Wine for
+# 64-bit programs.
+WINE_CHECK_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)

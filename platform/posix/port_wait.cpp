@@ -49,7 +49,10 @@ PortEventWait SerialPort::WaitCommEvent() {
     }
     int count = 0;
     if (ioctl(Native(), FIONREAD, &count) != 0) {
-        return Fail(errno);
+        // Once the kernel has finished hanging a terminal up, it answers EIO: the device is gone,
+        // as a POLLHUP a moment earlier would have said.
+        const int error = errno;
+        return Fail(error, error == EIO ? PortEventWait::Gone : PortEventWait::Failed);
     }
     // Input still queued is read before a hang-up shows.
     if (count > 0) {

@@ -139,6 +139,10 @@ std::string DefaultPortDevice(int port) {
     return "/dev/ttyS" + std::to_string(port - 1);
 }
 
+bool IsFullDevicePath(const std::string& path) {
+    return !path.empty() && path[0] == '/';
+}
+
 OpenFailure KindOfOpenFailure(ErrorCode error) {
     switch (error) {
         case ENOENT:

@@ -50,6 +50,12 @@ TEST(PortMap, EnvironmentThenPortFileThenTtyS) {
     ASSERT_TRUE(ports::WritePortFile(file, {"/dev/a", "", "", "/dev/d"}, error)) << error;
     EXPECT_EQ(ReadFileText(file),
               "# the bench's adapters\nCOM5=/dev/x\nCOM4=/dev/d\nCOM1=/dev/a\n");
+
+    // A device named relative to whatever the current directory is names no device.
+    WriteText(file, "COM3=ttyUSB0\n");
+    EXPECT_EQ(ports::ReadPortFile(file).problems,
+              std::vector<std::string>{file + " line 1: COM3: the device must be a full path, not "
+                                              "ttyUSB0"});
 }
 
 TEST(PortDetect, UsbAdapterByItsIdAcmDeviceAndLegacyPortsOnlyWithAUart) {
