@@ -1,21 +1,10 @@
+// The system's text for an errno value, and the code for a port that is not open.
 #include "platform/last_error.h"
 
 #include <cerrno>
 #include <cstring>
 
 namespace platform {
-
-namespace {
-thread_local ErrorCode t_lastError = 0;
-}
-
-ErrorCode GetLastError() {
-    return t_lastError;
-}
-
-void SetLastError(ErrorCode code) {
-    t_lastError = code;
-}
 
 std::string SystemErrorText(ErrorCode code) {
     char buffer[256];

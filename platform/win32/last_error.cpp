@@ -1,22 +1,10 @@
-// The last error on Windows: a code of GetLastError()'s kind, kept per thread by this layer, and
-// the system's own text for it from FormatMessageA.
+// The Windows codes: GetLastError()'s kind, and the system's own text for one from
+// FormatMessageA.
 #include "platform/last_error.h"
 
 #include <windows.h>
 
 namespace platform {
-
-namespace {
-thread_local ErrorCode t_lastError = 0;
-}
-
-ErrorCode GetLastError() {
-    return t_lastError;
-}
-
-void SetLastError(ErrorCode code) {
-    t_lastError = code;
-}
 
 std::string SystemErrorText(ErrorCode code) {
     char* text = nullptr;
