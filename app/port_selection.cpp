@@ -17,7 +17,7 @@ void CVexlarinDlg::ShowLastOpenOnToolTip() {
         return;
     }
     const QString text =
-        QString::fromStdString(PortToolTip(port, m_link.DevicePath(), m_link.OpenError()));
+        QString::fromStdString(PortToolTip(port, m_link.DevicePath(), m_link.OpenFailureText()));
     m_portLabels[port - 1].setToolTip(text);
     // On the selector too, where a keyboard or screen-reader user meets it.
     PortSelector(port).setToolTip(text);

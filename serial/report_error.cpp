@@ -13,12 +13,23 @@ void CSerialLink::ReportError(const char* operation, const char* detail) {
     if (IsCancelled()) {
         return;
     }
+    // The device has gone away during this listing and said so: the failures that follow from
+    // it would only bury that one message.
+    if (m_portGone.load() && m_threadAlive.load()) {
+        return;
+    }
     if (operation == nullptr) {
         operation = "";
     }
     // A detail of more than two characters says more than the system's text for the code.
     const bool useDetail = detail != nullptr && std::strlen(detail) > 2;
-    const std::string reason = useDetail ? detail : platform::SystemErrorText(code);
+    ShowReport(operation, useDetail ? detail : platform::SystemErrorText(code));
+}
+
+void CSerialLink::ShowReport(const char* operation, const std::string& reason) {
+    if (IsCancelled()) {
+        return;
+    }
     // Composed as a growing string: a long system text is never cut.
     const std::string text = "WARNING:  " + std::string(operation) +
                              " Failed with the following error: \n" + reason +
