@@ -17,6 +17,7 @@
 #include "platform/last_error.h"
 #include "platform/port_faults.h"
 #include "ports/open_error.h"
+#include "support/child_process.h"
 #include "support/pty_pair.h"
 #include "support/warning_recorder.h"
 
@@ -46,17 +47,6 @@ Bytes ReadBytes(int fd, std::size_t n) {
         got.push_back(byte);
     }
     return got;
-}
-
-// errno of an open by an unprivileged user (the exclusive flag does not stop root); 0: opened.
-int OpenAsNobody(const std::string& device) {
-    const pid_t child = fork();
-    if (child == 0) {
-        const bool dropped = setgid(65534) == 0 && setuid(65534) == 0;
-        _exit(!dropped ? 255 : open(device.c_str(), O_RDWR | O_NOCTTY) >= 0 ? 0 : errno);
-    }
-    int status = 0;
-    return waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : 254;
 }
 
 class SerialLinkTest : public ::testing::Test {
