@@ -161,6 +161,18 @@ TEST_F(VexlarinList, WholeMemoryIntoAFileAndAnImageUntilTheCameraFallsSilent) {
     ASSERT_TRUE(SplitCrLf(ReadFileText(dir / "pages.txt"), lines));
     EXPECT_EQ(lines.size(), 15u * 18);
     EXPECT_NE(outcome.err.find("vexlarin-list: page F (16 of 16)\n"), std::string::npos);
+
+    // The camera hangs up in page 1: one warning, naming the cause, and no page after it asked.
+    Plug({"--hangup-after", std::to_string(833 + 100)});
+    const ChildOutcome gone = Run({"--port", "1", "--page", "all", "--file", "gone.txt"});
+    EXPECT_EQ(gone.code, 5);
+    const std::string warning = "Application Error: WARNING:  ";
+    const auto first = gone.err.find(warning);
+    EXPECT_EQ(first, gone.err.rfind(warning)) << gone.err;
+    EXPECT_NE(gone.err.find("COM1 (" + stable + "): the device is gone\nPort: 1\n", first),
+              std::string::npos)
+        << gone.err;
+    EXPECT_EQ(gone.err.find("page 2 (3 of 16)"), std::string::npos);
 }
 
 // A signal while line 1 waits for a camera that fell silent after line 0 (its time-out is two
