@@ -8,11 +8,6 @@
 void CSerialLink::ReportError(const char* operation, const char* detail) {
     // Taken first: nothing below may change the reason being reported.
     const int code = platform::GetLastError();
-    // The user has stopped: a failure still on its way (the port hanging up as the camera is
-    // switched off with the program) is no news to them.
-    if (IsCancelled()) {
-        return;
-    }
     // The device has gone away during this listing and said so: the failures that follow from
     // it would only bury that one message.
     if (m_portGone.load() && m_threadAlive.load()) {
@@ -27,6 +22,8 @@ void CSerialLink::ReportError(const char* operation, const char* detail) {
 }
 
 void CSerialLink::ShowReport(const char* operation, const std::string& reason) {
+    // The user has stopped: a failure still on its way (the port hanging up as the camera is
+    // switched off with the program) is no news to them.
     if (IsCancelled()) {
         return;
     }
