@@ -2,8 +2,8 @@
 # Tries Vexlarin without a camera: installs what is missing, builds, starts the simulated
 # camera on a pseudo-terminal, maps COM1 to it and opens the window. Without a display
 # (no DISPLAY or WAYLAND_DISPLAY) it lists the page on the terminal instead; arguments are
-# then passed to vexlarin-list (e.g. ./run.sh --page 3). Vexlarin.txt is appended in the
-# current directory.
+# then passed to vexlarin-list as given (./run.sh --page 3, ./run.sh --ports). Vexlarin.txt is
+# appended in the current directory.
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
 . "$root/scripts/packages.sh"
@@ -15,9 +15,14 @@ else
     front_end=vexlarin-list
 fi
 # Only the programs this run starts: the tests are ./test.sh's business. The build's progress
-# goes to standard error: standard output is the page's.
-cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
-cmake --build "$root/build" -j "$(nproc)" --target vexlarin-camsim "$front_end" >&2
+# goes to standard error: standard output is the page's. Under a lock: a second run.sh started
+# meanwhile waits for this build instead of starting a half-built program or building over it.
+mkdir -p "$root/build"
+(
+    flock 9
+    cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
+    cmake --build "$root/build" -j "$(nproc)" --target vexlarin-camsim "$front_end" >&2
+) 9>"$root/build/.run.lock"
 
 camsim=$root/build/tools/vexlarin-camsim
 sim_pid=
@@ -54,6 +59,8 @@ if [ "$front_end" = vexlarin ]; then
 else
     echo "No display: listing the page with vexlarin-list instead of the window" >&2
     status=0
-    "$root/build/vexlarin-list" --port 1 "$@" || status=$?
+    # The arguments as given: COM1 is the simulator already, and --ports or --device must not
+    # meet a --port of ours.
+    "$root/build/cli/vexlarin-list" "$@" || status=$?
     exit "$status"
 fi

@@ -17,7 +17,7 @@ void CVexlarinDlg::ShowLastOpenOnToolTip() {
         return;
     }
     const QString text =
-        QString::fromStdString(PortToolTip(port, m_link.DevicePath(), m_link.OpenError()));
+        QString::fromStdString(PortToolTip(port, m_link.DevicePath(), m_link.OpenFailureText()));
     m_portLabels[port - 1].setToolTip(text);
     // On the selector too, where a keyboard or screen-reader user meets it.
     PortSelector(port).setToolTip(text);
@@ -31,30 +31,36 @@ const char* const kNoPortMore =
     "Port devices... is in the window menu: right-click the window or press Shift+F10.";
 }  // namespace
 
-void CVexlarinDlg::ProbePorts() {
+void CVexlarinDlg::ProbePorts(bool atStart) {
+    // After "Port devices...", the port in use stays in use where it still opens.
+    const int inUse = atStart ? 0 : m_currentPort;
     m_currentPort = 0;
     // Unchecked too: the probing also runs again once the port devices have changed.
     for (int port = 1; port <= 4; ++port) {
         PortSelector(port).setEnabled(false);
         PortSelector(port).setCheckState(Qt::Unchecked);
     }
-    // Highest first, so that the lowest port that opens is the one left checked.
+    // Highest first, so that the lowest port that opens is the one chosen.
+    bool inUseOpens = false;
     for (int port = 4; port >= 1; --port) {
-        if (!OpenSelectedPort(port)) {
-            continue;
+        if (OpenSelectedPort(port)) {
+            PortSelector(port).setEnabled(true);
+            m_currentPort = port;
+            inUseOpens = inUseOpens || port == inUse;
         }
-        PortSelector(port).setEnabled(true);
-        PortSelector(port).setCheckState(Qt::Checked);
-        for (int higher = port + 1; higher <= 4; ++higher) {
-            PortSelector(higher).setCheckState(Qt::Unchecked);
-        }
-        m_currentPort = port;
+    }
+    if (inUseOpens) {
+        m_currentPort = inUse;
     }
     // The COM1 probe closed whatever was open before it: open the chosen port again.
     if (m_currentPort != 0) {
+        PortSelector(m_currentPort).setCheckState(Qt::Checked);
         OpenSelectedPort(m_currentPort);
     }
-    m_page.setText("0");
+    // The user's page stays as typed when the ports are probed again.
+    if (atStart) {
+        m_page.setText("0");
+    }
     if (m_currentPort == 0) {
         m_status.setText(kNoPortHint);
         m_status.setCursorPosition(0);

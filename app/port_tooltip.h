@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "platform/last_error.h"
-
-// `device` is the path the open tried; `openError` why it failed, 0 when the port opened.
-std::string PortToolTip(int port, const std::string& device, platform::ErrorCode openError);
+// `device` is the path the open tried; `failure` why it failed, empty when the port opened.
+// Both are shown with their control characters made visible.
+std::string PortToolTip(int port, const std::string& device, const std::string& failure);

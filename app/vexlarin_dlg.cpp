@@ -166,6 +166,6 @@ void CVexlarinDlg::OnPortDevices() {
     }
     PortDevicesDialog devices(this);
     if (devices.exec() == QDialog::Accepted && !ListRunning()) {
-        ProbePorts();
+        ProbePorts(false);
     }
 }

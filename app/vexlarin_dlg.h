@@ -75,8 +75,9 @@ private:
 
     // Port selection (port_selection.cpp) and the List command's window side (on_list.cpp).
     QCheckBox& PortSelector(int port) { return m_ports[port - 1]; }
-    // Probes the four ports and selects the lowest that opened; sets the page field to "0".
-    void ProbePorts();
+    // Probes the four ports and selects the lowest that opened; at start sets the page field to
+    // "0", later keeps it and the port in use where that still opens.
+    void ProbePorts(bool atStart = true);
     // OpenPort on `port` with the fixed settings; brings that port's tooltips up to date.
     bool OpenSelectedPort(int port);
     void SelectPort(int port);

@@ -14,7 +14,7 @@
 #include "listing/memory_read.h"
 #include "platform/process.h"
 #include "platform/stop_signals.h"
-#include "ports/open_error.h"
+#include "ports/visible_text.h"
 #include "serial/port_choice.h"
 #include "serial/serial_link.h"
 
@@ -79,8 +79,8 @@ private:
 };
 
 std::string OpenFailure(const CSerialLink& link) {
-    return "COM" + std::to_string(link.PortNumber()) + " (" + link.DevicePath() +
-           "): " + ports::OpenErrorText(link.OpenError(), link.DevicePath());
+    return "COM" + std::to_string(link.PortNumber()) + " (" +
+           ports::VisibleText(link.DevicePath()) + "): " + link.OpenFailureText();
 }
 
 // Opens the chosen port, or the lowest-numbered that opens, as the window chooses at start.

@@ -87,6 +87,11 @@ ListResult ListPageDigit(CSerialLink& link, int currentPort, char page, IListVie
     if (!link.IsPortOpen() || link.PortHungUp()) {
         ReopenPort(link, currentPort);
     }
+    // Gone during an earlier listing and not back: said then; nothing to ask now.
+    if (link.PortGone()) {
+        view.SetStatus(link.PortGoneText());
+        return ListResult::NoAnswer;
+    }
 
     link.StartMonitor();
     if (link.PingCamera() != 0 || link.IsCancelled()) {
@@ -116,12 +121,17 @@ ListResult ListPageDigit(CSerialLink& link, int currentPort, char page, IListVie
         view.SetStatus(ProgressText(address[0]));
         // A copy at once: the link's text is valid only until its next read.
         const std::string line = link.ReadLine(address);
-        if (link.IsCancelled()) {
-            // The read was cut short: its text is no line of the camera's.
+        if (link.IsCancelled() || link.PortGone()) {
+            // The read was cut short, or the device went away: its text is no line of the
+            // camera's, and no later line would be either.
             file.Close();
+            const bool gone = !link.IsCancelled();
             ReopenPort(link, currentPort);
+            if (gone) {
+                view.SetStatus(link.PortGoneText());
+            }
             view.EnableListButton(true);
-            return ListResult::Cancelled;
+            return gone ? ListResult::LinesFailed : ListResult::Cancelled;
         }
         view.AddLine(line);
         file.WriteLine(line);

@@ -1,16 +1,8 @@
 // The append-only listing file.
 #include "listing/listing_file.h"
 
-#include <filesystem>
-
-namespace {
-// Where a file name begins: after the last '/', or on Windows after the last '\\' as well.
-const char kSeparators[] = {'/', static_cast<char>(std::filesystem::path::preferred_separator),
-                            '\0'};
-}  // namespace
-
 CListingFile::CListingFile(const std::string& fileName, CSerialLink& link)
-    : m_link(link), m_name(fileName.substr(fileName.find_last_of(kSeparators) + 1)) {
+    : m_link(link), m_name(fileName) {
     std::string reason;
     m_file = platform::OutputFile::Open(fileName, platform::OutputFile::Mode::Append, true, reason);
     if (!m_file) {

@@ -12,8 +12,8 @@
 class CListingFile {
 public:
     // Opens `fileName` for appending; anything but a regular file (a FIFO, a device) counts as
-    // a failure. A failure is reported once through `link`, under the file's name (without
-    // its directory: "Vexlarin.txt").
+    // a failure. A failure is reported once through `link`, under the file's name as given
+    // ("Vexlarin.txt", "missing/x.txt"): the directory may be what is wrong.
     CListingFile(const std::string& fileName, CSerialLink& link);
     ~CListingFile();
     CListingFile(const CListingFile&) = delete;

@@ -35,7 +35,8 @@ MemoryRead ReadPages(CSerialLink& link, int currentPort, const std::vector<int>&
                      IListView& view, const std::string& fileName, CMemoryImage* image,
                      IPageProgress* progress) {
     MemoryRead read;
-    for (std::size_t n = 0; n < pages.size() && !link.IsCancelled(); ++n) {
+    // A port that has gone away is not asked again: the pages left are not begun.
+    for (std::size_t n = 0; n < pages.size() && !link.IsCancelled() && !link.PortGone(); ++n) {
         const int page = pages[n];
         if (progress) {
             progress->PageStarting(page, static_cast<int>(n + 1), static_cast<int>(pages.size()));

@@ -28,7 +28,7 @@ struct MemoryRead {
 
 // Lists `pages` in order on `link` (port `currentPort`), each into `view` and the listing file,
 // writing what was read to `image` where one is given. Stops at once when the link is
-// cancelled: what was read stays, in the file and the image.
+// cancelled or its port has gone away: what was read stays, in the file and the image.
 MemoryRead ReadPages(CSerialLink& link, int currentPort, const std::vector<int>& pages,
                      IListView& view, const std::string& fileName, CMemoryImage* image,
                      IPageProgress* progress);

@@ -2,6 +2,7 @@
 // COMn is when nothing else is said; and why one did not open, in kinds a user can act on.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,9 @@ struct DetectedPort {
 // The serial devices present, sorted by kernel name: on Linux USB adapters and ACM devices under
 // their /dev/serial/by-id name with maker, model and serial number, legacy ttyS ports only where
 // a UART is really behind them (read from VEXLARIN_SYSFS_ROOT and VEXLARIN_DEV_ROOT where set,
-// /sys and /dev otherwise); on Windows the registry's list of serial devices.
-std::vector<DetectedPort> DetectSerialPorts();
+// /sys and /dev otherwise); on Windows the registry's list of serial devices. `stopped`, where
+// given, is asked between devices: once it says true, the search ends with what it has.
+std::vector<DetectedPort> DetectSerialPorts(const std::function<bool()>& stopped = {});
 
 // The device COMn (n 1 to 4) stands for when nothing else is said: /dev/ttyS{n-1}, \\.\COMn.
 std::string DefaultPortDevice(int port);
@@ -39,7 +41,8 @@ enum class OpenFailure {
 OpenFailure KindOfOpenFailure(ErrorCode error);
 
 // The name of the group whose members may open `device` (its number when the group has no
-// name); empty where the system has no such group or the device cannot be looked at.
+// name); empty where the system has no such group, the group may not both read and write the
+// device, or the device cannot be looked at.
 std::string DeviceGroupName(const std::string& device);
 
 }  // namespace platform

@@ -126,6 +126,11 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
+// Puts back the settings of every port still open and clears its exclusive flag, as closing it
+// would: for an end that closes nothing itself (a second stop signal). Safe in a signal
+// handler; does nothing where the system frees a port with the process (Windows).
+void RestoreOpenPorts();
+
 // The monitor thread's wait, without time limit, for a stop request, a port event (only while
 // `port`, when given, has a port-event wait under way) or a send request. The lowest index
 // among them wins; for the port, whether input came or the device has gone.

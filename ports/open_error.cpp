@@ -18,10 +18,10 @@ std::string OpenErrorText(platform::ErrorCode error, const std::string& device) 
         text += " (held by another program)";
     } else if (kind == platform::OpenFailure::AccessDenied) {
         // Serial devices are opened through their group; naming it tells the user what to ask.
-        const std::string group = platform::DeviceGroupName(device);
-        text += group.empty()
-                    ? " (the user must be in the group that owns the device)"
-                    : " (the user must be in the group \"" + group + "\" that owns the device)";
+        // Named only where that group may open the device: any other advice would mislead.
+        if (const std::string group = platform::DeviceGroupName(device); !group.empty()) {
+            text += " (the user must be in the group \"" + group + "\" that owns the device)";
+        }
     }
     return text;
 }

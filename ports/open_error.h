@@ -10,7 +10,8 @@ namespace ports {
 
 // The system's text for `error` (what the open of `device` failed with), but "not a serial
 // device" for anything that is no port (a file, /dev/null, a FIFO); a busy port is "held by
-// another program", and for a port the user may not open, the group to join is named.
+// another program", and for a port the user may not open, the group to join is named where
+// that group may open it.
 std::string OpenErrorText(platform::ErrorCode error, const std::string& device);
 
 }  // namespace ports

@@ -88,5 +88,10 @@ void CSerialLink::ReportFailure(const char* operation, platform::ErrorCode code)
 
 void CSerialLink::ReportPortGone(const char* operation, platform::ErrorCode code) {
     m_portDead = true;
-    ReportFailure(operation, code);
+    // Said once, in words that name the cause; the system's text (EIO, a bad descriptor) would
+    // point elsewhere. The flag first: the time-outs the command meets from now on are no news.
+    m_gonePort = m_portNumber;
+    m_portGone.store(true);
+    platform::SetLastError(code);
+    ShowReport(operation, PortGoneText());
 }

@@ -2,7 +2,9 @@
 #include <cstdio>
 
 #include "platform/last_error.h"
+#include "ports/open_error.h"
 #include "ports/port_map.h"
+#include "ports/visible_text.h"
 #include "serial/serial_link.h"
 
 namespace {
@@ -65,6 +67,9 @@ bool CSerialLink::OpenPort(int portNumber, int baud, char parity, int dataBits, 
 
     const char* failedStep = nullptr;
     platform::ErrorCode failedError = 0;
+    // A port that went away stays gone until it opens again; any other port starts afresh.
+    const bool stillGone = m_portGone.load() && m_gonePort == portNumber;
+    m_portGone.store(false);
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_hPort.reset();
@@ -78,10 +83,24 @@ bool CSerialLink::OpenPort(int portNumber, int baud, char parity, int dataBits, 
 
         const bool mapped = portNumber >= 1 && portNumber <= 4 &&
                             !m_mappedDevices[static_cast<std::size_t>(portNumber - 1)].empty();
-        m_devicePath = mapped ? m_mappedDevices[static_cast<std::size_t>(portNumber - 1)]
-                              : ports::PortDevicePath(portName);
+        const ports::PortDevice device =
+            mapped ? ports::PortDevice{m_mappedDevices[static_cast<std::size_t>(portNumber - 1)],
+                                       ports::PortSource::Environment, "", ""}
+                   : ports::ResolvePortName(portName);
+        m_devicePath = device.path;
+        m_unavailable = device.unavailable;
+        if (m_unavailable.empty() && ports::HasControlCharacter(m_devicePath)) {
+            // The system would take the path only up to a NUL: some other device.
+            m_unavailable = "the device's path holds a control character";
+        }
+        if (!m_unavailable.empty()) {
+            m_openError = platform::NoPortError();
+            platform::SetLastError(m_openError);
+            return false;
+        }
         m_hPort = platform::SerialPort::Open(m_devicePath, m_openError);
         if (!m_hPort) {
+            m_portGone.store(stillGone);
             return false;  // silent: the caller decides what a missing port means
         }
 
@@ -105,6 +124,18 @@ bool CSerialLink::OpenPort(int portNumber, int baud, char parity, int dataBits, 
     }
     m_hPort->Purge();  // a failed purge is not worth a warning
     return true;
+}
+
+std::string CSerialLink::OpenFailureText() const {
+    if (!m_unavailable.empty()) {
+        return m_unavailable;
+    }
+    return m_openError == 0 ? "" : ports::OpenErrorText(m_openError, m_devicePath);
+}
+
+std::string CSerialLink::PortGoneText() const {
+    return "COM" + std::to_string(m_portNumber) + " (" + ports::VisibleText(m_devicePath) +
+           "): the device is gone";
 }
 
 void CSerialLink::MapPort(int port, const std::string& device) {

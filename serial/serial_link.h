@@ -55,6 +55,14 @@ public:
     // The port number the last OpenPort was given.
     int PortNumber() const { return m_portNumber; }
     platform::ErrorCode OpenError() const { return m_openError; }
+    // Why the last OpenPort did not open its port, in words a user can act on: the port file's
+    // reason for a port that is unavailable, else the system's; empty when it opened.
+    std::string OpenFailureText() const;
+    // The port has gone away (reported once) and has not opened again since: later listings
+    // end at once instead of asking a device that is not there.
+    bool PortGone() const { return m_portGone.load(); }
+    // "COM1 (/dev/ttyUSB0): the device is gone".
+    std::string PortGoneText() const;
 
     // Ends a running listing: no further command goes out, waits for replies end at once, and
     // no warning is shown any more, until ResetCancel. Closing the window cancels for good.
@@ -90,6 +98,8 @@ private:
     // The device has gone away: reported once; from then on the monitor thread leaves the port
     // alone.
     void ReportPortGone(const char* operation, platform::ErrorCode code);
+    // The warning for a failed `operation`, in the tool's one format.
+    void ShowReport(const char* operation, const std::string& reason);
 
     std::thread m_thread;
     std::mutex m_lock;  // guards the calls on the port
@@ -116,6 +126,9 @@ private:
     std::array<std::string, 4> m_mappedDevices;
     std::string m_devicePath;
     platform::ErrorCode m_openError = 0;
+    std::string m_unavailable;  // the port file's reason why the port cannot be opened
+    std::atomic<bool> m_portGone{false};
+    int m_gonePort = 0;       // the port that went; only OpenPort reads it
     bool m_portDead = false;  // monitor thread only: the port hung up, reported once
     std::atomic<bool> m_cancelled{false};
     platform::Event m_hCancelEvent;

@@ -100,12 +100,16 @@ bool KernelOrder(const DetectedPort& a, const DetectedPort& b) {
     return split(a.kernelName) < split(b.kernelName);
 }
 
-std::vector<DetectedPort> Detect(const std::string& sysRoot, const std::string& devRoot) {
+std::vector<DetectedPort> Detect(const std::string& sysRoot, const std::string& devRoot,
+                                 const std::function<bool()>& stopped) {
     std::vector<DetectedPort> ports;
     const std::map<std::string, std::string> byId = ByIdPaths(devRoot);
     std::error_code ec;
     for (const fs::directory_entry& entry :
          fs::directory_iterator(fs::path(sysRoot) / "class/tty", ec)) {
+        if (stopped && stopped()) {
+            break;
+        }
         const std::string name = entry.path().filename().string();
         std::string description;
         if (StartsWith(name, "ttyUSB")) {
@@ -129,10 +133,11 @@ std::vector<DetectedPort> Detect(const std::string& sysRoot, const std::string& 
 
 }  // namespace
 
-std::vector<DetectedPort> DetectSerialPorts() {
+std::vector<DetectedPort> DetectSerialPorts(const std::function<bool()>& stopped) {
     const char* sysRoot = std::getenv("VEXLARIN_SYSFS_ROOT");
     const char* devRoot = std::getenv("VEXLARIN_DEV_ROOT");
-    return Detect(sysRoot && *sysRoot ? sysRoot : "/sys", devRoot && *devRoot ? devRoot : "/dev");
+    return Detect(sysRoot && *sysRoot ? sysRoot : "/sys", devRoot && *devRoot ? devRoot : "/dev",
+                  stopped);
 }
 
 std::string DefaultPortDevice(int port) {
@@ -163,7 +168,9 @@ OpenFailure KindOfOpenFailure(ErrorCode error) {
 
 std::string DeviceGroupName(const std::string& device) {
     struct stat st;
-    if (device.empty() || stat(device.c_str(), &st) != 0) {
+    // Joining the group helps only where the group may read and write the device.
+    if (device.empty() || stat(device.c_str(), &st) != 0 ||
+        (st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) {
         return "";
     }
     group entry;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -89,7 +90,55 @@ bool SameSettings(const termios& a, const termios& b) {
            cfgetospeed(&a) == cfgetospeed(&b);
 }
 
+// The ports open in this process with the settings each had before, for an end that runs no
+// destructor (a second stop signal): RestoreOpenPorts reads them inside a signal handler, so a
+// slot is claimed, filled, then published by its descriptor, all without a lock.
+struct OpenPortRecord {
+    std::atomic<int> fd{-1};  // -1 free, -2 being filled
+    termios original{};
+};
+constexpr int kClaiming = -2;
+OpenPortRecord g_openPorts[8];
+
+void Remember(int fd, const termios& original) {
+    for (OpenPortRecord& record : g_openPorts) {
+        int expected = -1;
+        if (record.fd.compare_exchange_strong(expected, kClaiming)) {
+            record.original = original;
+            record.fd.store(fd);
+            return;
+        }
+    }
+    // More ports open at once than any run of this program holds: that one is only put back
+    // by its destructor.
+}
+
+void Forget(int fd) {
+    for (OpenPortRecord& record : g_openPorts) {
+        int expected = fd;
+        if (record.fd.compare_exchange_strong(expected, -1)) {
+            return;
+        }
+    }
+}
+
+// What the close does for the next user of the device, in calls a signal handler may make.
+void PutBack(int fd, const termios& original) {
+    // TCSANOW: a port that hung up or still has output queued must not hold up the end.
+    tcsetattr(fd, TCSANOW, &original);
+    // On a pseudo-terminal the exclusive flag outlives the descriptor, and the process too.
+    ioctl(fd, TIOCNXCL);
+}
+
 }  // namespace
+
+void RestoreOpenPorts() {
+    for (OpenPortRecord& record : g_openPorts) {
+        if (const int fd = record.fd.load(); fd >= 0) {
+            PutBack(fd, record.original);
+        }
+    }
+}
 
 PortState::PortState() : m_native(std::make_unique<Native>()) {}
 PortState::~PortState() = default;
@@ -184,17 +233,16 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& device, ErrorCod
     impl->fd = fd;
     impl->device = device;
     impl->original = original;
+    Remember(fd, original);
     return std::unique_ptr<SerialPort>(new SerialPort(std::move(impl)));
 }
 
 SerialPort::~SerialPort() {
     const int fd = m_impl->fd;
-    // Whoever uses the device next (a terminal, another program) finds it as it was. TCSANOW:
-    // a port that hung up or still has output queued must not hold up the close.
-    tcsetattr(fd, TCSANOW, &m_impl->original);
-    // On a pseudo-terminal the exclusive flag outlives the descriptor; clear it so that the
+    // Whoever uses the device next (a terminal, another program) finds it as it was, and the
     // next open of the same port succeeds.
-    ioctl(fd, TIOCNXCL);
+    PutBack(fd, m_impl->original);
+    Forget(fd);
     close(fd);
 }
 

@@ -15,6 +15,7 @@
 #include <mutex>
 
 #include "platform/event.h"
+#include "platform/serial_port.h"
 
 namespace platform {
 
@@ -23,6 +24,9 @@ namespace {
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void EndAtOnce(int signal) {
+    // No destructor runs here: the port is put back as its close would, for whoever uses the
+    // device next.
+    RestoreOpenPorts();
     _exit(128 + signal);
 }
 

@@ -21,7 +21,7 @@ bool PortOrder(const DetectedPort& a, const DetectedPort& b) {
 
 }  // namespace
 
-std::vector<DetectedPort> DetectSerialPorts() {
+std::vector<DetectedPort> DetectSerialPorts(const std::function<bool()>& stopped) {
     std::vector<DetectedPort> ports;
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
@@ -29,7 +29,7 @@ std::vector<DetectedPort> DetectSerialPorts() {
         return ports;  // no serial port has ever been there
     }
     // Each value: the driver's device object ("\Device\Serial0", "\Device\VCP0") = "COMn".
-    for (DWORD i = 0;; ++i) {
+    for (DWORD i = 0; !(stopped && stopped()); ++i) {
         char name[256];
         DWORD nameLength = sizeof name;
         char data[256];

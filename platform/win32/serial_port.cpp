@@ -372,4 +372,8 @@ IoResult SerialPort::Write(const std::uint8_t* bytes, int length) {
     return Failed(error == 0 || error == ERROR_OPERATION_ABORTED ? ERROR_TIMEOUT : error, waited);
 }
 
+void RestoreOpenPorts() {
+    // Windows closes a port's handle with the process and keeps no exclusive flag beyond it.
+}
+
 }  // namespace platform

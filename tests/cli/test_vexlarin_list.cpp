@@ -1,13 +1,17 @@
 // vexlarin-list as a script runs it: its output, its file, its image and its exit codes,
 // against the simulated camera.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "platform/process.h"
 #include "platform/stop_signals.h"
@@ -157,12 +161,24 @@ TEST_F(VexlarinList, WholeMemoryIntoAFileAndAnImageUntilTheCameraFallsSilent) {
     ASSERT_TRUE(SplitCrLf(ReadFileText(dir / "pages.txt"), lines));
     EXPECT_EQ(lines.size(), 15u * 18);
     EXPECT_NE(outcome.err.find("vexlarin-list: page F (16 of 16)\n"), std::string::npos);
+
+    // The camera hangs up in page 1: one warning, naming the cause, and no page after it asked.
+    Plug({"--hangup-after", std::to_string(833 + 100)});
+    const ChildOutcome gone = Run({"--port", "1", "--page", "all", "--file", "gone.txt"});
+    EXPECT_EQ(gone.code, 5);
+    const std::string warning = "Application Error: WARNING:  ";
+    const auto first = gone.err.find(warning);
+    EXPECT_EQ(first, gone.err.rfind(warning)) << gone.err;
+    EXPECT_NE(gone.err.find("COM1 (" + stable + "): the device is gone\nPort: 1\n", first),
+              std::string::npos)
+        << gone.err;
+    EXPECT_EQ(gone.err.find("page 2 (3 of 16)"), std::string::npos);
 }
 
 // A signal while line 1 waits for a camera that fell silent after line 0 (its time-out is two
 // seconds away, the page's end thirty): the exit code names the signal, and the file keeps the
 // header and line 0 without a closing line.
-TEST_F(VexlarinList, EachStopSignalHasItsExitCodeAndKeepsWhatWasWritten) {
+TEST_F(VexlarinList, EachStopSignalHasItsExitCodeKeepsWhatWasWrittenAndPutsThePortBack) {
     for (const auto& [signal, code] : {std::pair{SIGINT, 130}, {SIGTERM, 143}}) {
         SCOPED_TRACE(code);
         Plug({"--silent-after", "53"});  // the ping and line 0
@@ -174,6 +190,45 @@ TEST_F(VexlarinList, EachStopSignalHasItsExitCodeAndKeepsWhatWasWritten) {
         lister.Signal(signal);
         EXPECT_EQ(lister.Wait(), code);
         EXPECT_EQ(ReadFileText(file), header + "\r\n" + line + "\r\n");
+    }
+
+    // A terminal as the port, left as it was found (its settings back, its exclusive flag
+    // cleared for another user) after a hang-up, and after a second signal that ends the run at
+    // once: standard error a full pipe, where the first stop is stuck saying so.
+    const std::string fifo = dir / "stderr";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& [signals, code] :
+         {std::pair{std::vector<int>{SIGHUP}, 129}, {std::vector<int>{SIGHUP, SIGINT}, 130}}) {
+        SCOPED_TRACE(code);
+        PtyPair port;
+        ASSERT_EQ(chmod(port.DevicePath().c_str(), 0666), 0);
+        // Held open here too, so that the master side sees input, never a hang-up, until then.
+        const int keeper = open(port.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        PortMapping com1(1, port.DevicePath());
+        termios before{};
+        ASSERT_EQ(tcgetattr(port.MasterFd(), &before), 0);
+        const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        const int filler = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        const std::string block(4096, '.');
+        while (signals.size() > 1 && write(filler, block.data(), block.size()) > 0) {
+        }
+        ChildOptions options = Here();
+        options.errorFile = fifo;
+        ChildProcess lister({VEXLARIN_LIST, "--port", "1"}, options);
+        pollfd ping{port.MasterFd(), POLLIN, 0};  // the port is open and raw once it pings
+        ASSERT_EQ(poll(&ping, 1, 10000), 1);
+        for (const int signal : signals) {
+            lister.Signal(signal);
+        }
+        EXPECT_EQ(lister.Wait(), code);
+        close(reader);
+        close(filler);
+        termios after{};
+        ASSERT_EQ(tcgetattr(port.MasterFd(), &after), 0);
+        EXPECT_EQ(std::tie(after.c_lflag, after.c_iflag, after.c_oflag, after.c_cflag),
+                  std::tie(before.c_lflag, before.c_iflag, before.c_oflag, before.c_cflag));
+        EXPECT_EQ(OpenAsNobody(port.DevicePath()), 0);
+        close(keeper);
     }
 }
 

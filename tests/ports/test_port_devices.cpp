@@ -32,30 +32,75 @@ TEST(PortMap, EnvironmentThenPortFileThenTtyS) {
               "COM2=/dev/other\n"
               "  COM4 = /dev/by-path/acm  \n");
     AllPortsMissing missing;
-    PortMapping unset1(1, "");  // empty: as if unset
-    PortMapping unset2(2, "");
-    EXPECT_EQ(ports::ResolvePort(1).path, "/dev/ttyS0");  // only named, never opened
+    PortMapping unset1(1, ""), unset2(2, ""), unset3(3, "");  // empty: as if unset
+    EXPECT_EQ(ports::ResolvePort(1).path, "/dev/ttyS0");      // only named, never opened
+    // COM2 given twice: which one the user meant is not known, so neither is opened.
     const ports::PortDevice com2 = ports::ResolvePort(2);
     EXPECT_EQ(com2.path, "/dev/serial/by-id/usb-FTDI-A");
-    EXPECT_EQ(com2.origin, file + " line 2");
+    EXPECT_EQ(com2.origin, file + " line 4");
+    EXPECT_EQ(com2.unavailable, file + " line 4: COM2 is given on line 2 already");
     // COM4 keeps its variable, which wins over the file.
     EXPECT_EQ(ports::ResolvePort(4).origin, "VEXLARIN_COM4");
     EXPECT_EQ(ports::ReadPortFile(file).problems,
               (std::vector<std::string>{file + " line 3: COM5 is not one of COM1 to COM4",
                                         file + " line 4: COM2 is given on line 2 already"}));
 
-    // Rewritten: COM1 added at the end, COM4 in the place of its line, COM2 gone, the comment
-    // and the line in error kept where they were.
+    // Rewritten: COM1 added at the end, COM4 in the place of its line; COM2, not changed, keeps
+    // both its lines, and the comment and COM5 stay where they were. Then COM2 emptied: both go.
     std::string error;
-    ASSERT_TRUE(ports::WritePortFile(file, {"/dev/a", "", "", "/dev/d"}, error)) << error;
+    ASSERT_TRUE(ports::WritePortFile(file, {"/dev/a", std::nullopt, std::nullopt, "/dev/d"}, error))
+        << error;
+    EXPECT_EQ(ReadFileText(file),
+              "# the bench's adapters\nCOM2=/dev/serial/by-id/usb-FTDI-A\nCOM5=/dev/x\n"
+              "COM2=/dev/other\nCOM4=/dev/d\nCOM1=/dev/a\n");
+    ASSERT_TRUE(ports::WritePortFile(file, {std::nullopt, "", std::nullopt, std::nullopt}, error));
     EXPECT_EQ(ReadFileText(file),
               "# the bench's adapters\nCOM5=/dev/x\nCOM4=/dev/d\nCOM1=/dev/a\n");
 
-    // A device named relative to whatever the current directory is names no device.
-    WriteText(file, "COM3=ttyUSB0\n");
-    EXPECT_EQ(ports::ReadPortFile(file).problems,
-              std::vector<std::string>{file + " line 1: COM3: the device must be a full path, not "
-                                              "ttyUSB0"});
+    // The file a symlink to a file not there yet (kept with the user's other settings): written
+    // through the link, which stays.
+    fs::remove(file);
+    fs::create_symlink("../dotfiles/vexlarin-ports", file);
+    const std::string target = config / "dotfiles/vexlarin-ports";
+    ASSERT_TRUE(
+        ports::WritePortFile(file, {std::nullopt, "/dev/b", std::nullopt, std::nullopt}, error))
+        << error;
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(ReadFileText(target), "COM2=/dev/b\n");
+
+    // Lines the program cannot use, written on Windows (CR LF) and kept private: each makes its
+    // port unavailable with the reason, never the default device; an escape sequence is shown
+    // escaped. Rewriting COM2 keeps every other line as written, the CR LF and the mode.
+    const std::string broken =
+        "COM1=ttyUSB0\r\n\xEF\xBB\xBF"
+        "COM3=/dev/c\r\nCOM4=/dev/ttyUSB1 # bench\r\n"
+        "COM2=\x1b[2J\r\nCOM1=\r\n";
+    WriteText(target, broken);
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    PortMapping unset4(4, "");
+    const ports::PortDevice com1 = ports::ResolvePort(1);
+    EXPECT_EQ(com1.path, "ttyUSB0");
+    EXPECT_EQ(com1.unavailable,
+              file + " line 1: COM1: the device must be a full path, not ttyUSB0");
+    EXPECT_EQ(ports::ResolvePort(3).unavailable,
+              file +
+                  " line 2: COM3: the line begins with a byte-order mark (save the file "
+                  "without it)");
+    EXPECT_EQ(ports::ResolvePort(4).unavailable,
+              file + " line 3: COM4: a comment must be a line of its own: /dev/ttyUSB1 # bench");
+    EXPECT_EQ(ports::ResolvePort(2).unavailable,
+              file + " line 4: COM2: the device holds a control character: \\x1b[2J");
+    EXPECT_EQ(ports::ReadPortFile(file).problems.back(), file + " line 5: no device after COM1=");
+    ASSERT_TRUE(
+        ports::WritePortFile(file, {std::nullopt, "/dev/b", std::nullopt, std::nullopt}, error))
+        << error;
+    EXPECT_EQ(ReadFileText(target),
+              "COM1=ttyUSB0\r\n\xEF\xBB\xBF"
+              "COM3=/dev/c\r\nCOM4=/dev/ttyUSB1 # bench\r\n"
+              "COM2=/dev/b\r\nCOM1=\r\n");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(fs::is_symlink(file));
 }
 
 TEST(PortDetect, UsbAdapterByItsIdAcmDeviceAndLegacyPortsOnlyWithAUart) {

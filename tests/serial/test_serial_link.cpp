@@ -17,6 +17,7 @@
 #include "platform/last_error.h"
 #include "platform/port_faults.h"
 #include "ports/open_error.h"
+#include "support/child_process.h"
 #include "support/pty_pair.h"
 #include "support/warning_recorder.h"
 
@@ -46,17 +47,6 @@ Bytes ReadBytes(int fd, std::size_t n) {
         got.push_back(byte);
     }
     return got;
-}
-
-// errno of an open by an unprivileged user (the exclusive flag does not stop root); 0: opened.
-int OpenAsNobody(const std::string& device) {
-    const pid_t child = fork();
-    if (child == 0) {
-        const bool dropped = setgid(65534) == 0 && setuid(65534) == 0;
-        _exit(!dropped ? 255 : open(device.c_str(), O_RDWR | O_NOCTTY) >= 0 ? 0 : errno);
-    }
-    int status = 0;
-    return waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : 254;
 }
 
 class SerialLinkTest : public ::testing::Test {
@@ -150,8 +140,12 @@ TEST_F(SerialLinkTest, HeldMissingOrNoTerminalIsRefusedSilently) {
     EXPECT_FALSE(Open(other, 1));
     EXPECT_EQ(other.OpenError(), EBUSY);
     EXPECT_EQ(ports::OpenErrorText(EBUSY, ""), "Device or resource busy (held by another program)");
-    // Not allowed: the group to ask for is named, by its number when it has no name.
+    // Not allowed: the group to ask for is named, by its number when it has no name, but only
+    // where that group may read and write the device.
     const char* device = m_pty1.DevicePath().c_str();
+    ASSERT_EQ(chmod(device, 0620), 0);  // a terminal's own mode: its group may only write
+    EXPECT_EQ(ports::OpenErrorText(EACCES, device), "Permission denied");
+    ASSERT_EQ(chmod(device, 0660), 0);
     ASSERT_EQ(chown(device, static_cast<uid_t>(-1), 0), 0);
     EXPECT_EQ(ports::OpenErrorText(EACCES, device),
               "Permission denied (the user must be in the group \"root\" that owns the device)");
@@ -253,11 +247,13 @@ TEST_F(SerialLinkTest, BytesLeftUnreadAreDiscardedByTheNextCommandAndAHangUpIsRe
     ASSERT_TRUE(m_warnings.WaitForCount(2));
     m_link.SendHex("05807F");
     EXPECT_FALSE(Access::ByteEvent(m_link)->Wait(1000));
+    EXPECT_TRUE(m_link.PortGone());
     Open(m_link, 0);
     const Texts texts = m_warnings.Texts();
     ASSERT_EQ(texts.size(), 2u);
-    EXPECT_TRUE(texts[1] == Warning("ReadFile()", "Input/output error") ||
-                texts[1] == Warning("WaitCommEvent()", "Input/output error"))
+    const std::string gone = "COM1 (" + m_pty1.DevicePath() + "): the device is gone";
+    EXPECT_TRUE(texts[1] == Warning("ReadFile()", gone) ||
+                texts[1] == Warning("WaitCommEvent()", gone))
         << texts[1];
     EXPECT_EQ(platform::PortCallCount(PortCall::Write), 1u);
     EXPECT_LT(platform::PortCallCount(PortCall::WaitEvent), 20u);

@@ -49,3 +49,7 @@ private:
 
 // The whole content of a file; empty when it cannot be read.
 std::string ReadFileText(const std::string& path);
+
+// errno of an open of `device` by an unprivileged user (the exclusive flag does not stop root);
+// 0: it opened.
+int OpenAsNobody(const std::string& device);
