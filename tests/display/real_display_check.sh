@@ -218,4 +218,16 @@ wait_for 10 focus_is "$main" ||
     fail "the keyboard did not go back to the main window without a window manager"
 xdotool key Escape
 ended_with_0 || fail "Escape did not end the program"
+
+# SIGTERM with a listing waiting on its box ends the program as the close box does: exit 143,
+# the port's settings put back.
+settings=$(stty -g -F "$silent")
+start_vexlarin
+click 35 162 # List
+await_window "Application Error" >/dev/null || fail "no warning box before SIGTERM"
+pkill -TERM -P "$app" -x vexlarin
+status=0
+wait "$app" || status=$?
+[ "$status" = 143 ] || fail "SIGTERM with a box open ended the program with $status, not 143"
+[ "$(stty -g -F "$silent")" = "$settings" ] || fail "SIGTERM left the port's settings changed"
 echo "real_display_check: passed" >&2
