@@ -19,8 +19,6 @@ MemoryProgress::MemoryProgress(QWidget* window) : QProgressDialog(window) {
     setAutoReset(false);
     setAutoClose(false);
     setMinimumDuration(0);
-    // Escape and the close box reject the dialog; both mean Cancel here.
-    connect(this, &QDialog::rejected, this, &QProgressDialog::canceled);
     connect(&m_tick, &QTimer::timeout, this, &MemoryProgress::ShowText);
     m_tick.start(1000);
     m_clock.start();

@@ -1,5 +1,5 @@
 // The whole memory's progress: the page and its line, the time spent and an estimate of the
-// time left from the time per line so far. Cancel (its button, Escape, its close box) emits
+// time left from the time per line so far. Its Cancel button, Escape and its close box emit
 // canceled.
 #pragma once
 

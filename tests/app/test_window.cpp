@@ -155,7 +155,7 @@ protected:
         Click(*dlg, dlg->At(kLabel[2]).center(), Qt::RightButton);
         ASSERT_NE(Menu(), nullptr);
         Key(*Menu(), Qt::Key_R);
-        EXPECT_EQ(files.seen, 1);
+        ASSERT_EQ(files.seen, 1);
     }
     // Byte k of the camera's memory in the whole-memory cases: unlike its default memory.
     static std::string Memory() {
@@ -468,9 +468,10 @@ TEST_F(Window, TheWholeMemoryThenAnImageRefusedThenACancelMidWay) {
     const std::string memory = Memory();
     std::ofstream(dir / "memory.bin", std::ios::binary) << memory;
     Start({"--image", dir / "memory.bin"});
-    std::vector<std::string> notes;
+    std::vector<std::string> notes;  // each with its icon: "i" information, "!" warning
     ShowWatcher<QMessageBox> boxes([&](QMessageBox* box) {
-        notes.push_back(box->text().toStdString());
+        notes.push_back((box->icon() == QMessageBox::Information ? "i " : "! ") +
+                        box->text().toStdString());
         Key(*box, Qt::Key_Escape);
     });
     // Each line as it is shown (the command thread waits meanwhile): the progress tells the
@@ -487,6 +488,8 @@ TEST_F(Window, TheWholeMemoryThenAnImageRefusedThenACancelMidWay) {
                     << entry->text().toStdString();
             }
             EXPECT_FALSE(dlg->m_listButton.isEnabled());
+            EXPECT_EQ(progress->value(), n);
+            EXPECT_EQ(progress->maximum(), 256);
             if (n % 37 == 0 || n == cancelAt) {
                 const QString want = QString("Page %1 of 16 (page %2), line %3 of 16\nTime spent ")
                                          .arg(n / 16 + 1)
@@ -506,9 +509,13 @@ TEST_F(Window, TheWholeMemoryThenAnImageRefusedThenACancelMidWay) {
             }
         });
 
-    ReadWholeMemory(dir / "whole.bin");
+    // List stays greyed between the pages too: at each page's start, where the list is emptied.
+    const QMetaObject::Connection pageStart =
+        QObject::connect(dlg->m_lines.model(), &QAbstractItemModel::modelReset,
+                         [&] { EXPECT_FALSE(dlg->m_listButton.isEnabled()) << linesShown; });
+    ASSERT_NO_FATAL_FAILURE(ReadWholeMemory(dir / "whole.bin"));
     ProcessEventsUntil([&] { return notes.size() == 1; });
-    EXPECT_EQ(notes[0], dir / "whole.bin" + ": pages 0 to F written.");
+    EXPECT_EQ(notes[0], "i " + dir / "whole.bin" + ": pages 0 to F written.");
     EXPECT_EQ(ReadFileText(dir / "whole.bin"), memory);
     std::vector<std::string> file;
     ASSERT_TRUE(SplitCrLf(ReadFileText(dir / "Vexlarin.txt"), file));
@@ -526,17 +533,17 @@ TEST_F(Window, TheWholeMemoryThenAnImageRefusedThenACancelMidWay) {
     EXPECT_EQ(dlg->findChild<QProgressDialog*>(), nullptr);
 
     const int exchanges = camera->Exchanges();
-    ReadWholeMemory("Vexlarin.txt");
+    ASSERT_NO_FATAL_FAILURE(ReadWholeMemory("Vexlarin.txt"));
     ProcessEventsUntil([&] { return notes.size() == 2; });
-    EXPECT_EQ(notes[1], "The image cannot be written:\n" + dir / "Vexlarin.txt" +
+    EXPECT_EQ(notes[1], "! The image cannot be written:\n" + dir / "Vexlarin.txt" +
                             ": the listing file; an image must be a file of its own");
     EXPECT_EQ(camera->Exchanges(), exchanges);
 
     linesShown = 0;
     cancelAt = 16 * 5 + 3;
-    ReadWholeMemory(dir / "part.bin");
+    ASSERT_NO_FATAL_FAILURE(ReadWholeMemory(dir / "part.bin"));
     ProcessEventsUntil([&] { return notes.size() == 3 && !dlg->m_commandThread.joinable(); });
-    EXPECT_EQ(notes[2], "Cancelled.\n" + dir / "part.bin" +
+    EXPECT_EQ(notes[2], "! Cancelled.\n" + dir / "part.bin" +
                             ": pages 0 to 4 written, page 5 written in part, pages 6 to F not "
                             "written; the image is partial.");
     std::string part = memory;
@@ -548,6 +555,7 @@ TEST_F(Window, TheWholeMemoryThenAnImageRefusedThenACancelMidWay) {
     EXPECT_EQ(file.back(), LineOf(memory, 5, 3));
 
     QObject::disconnect(watch);
+    QObject::disconnect(pageStart);
     Click(*dlg, kList.center());
     ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
     EXPECT_EQ(dlg->m_status.text().toStdString(), kAdded);
@@ -565,9 +573,10 @@ TEST_F(Window, ClosingTheWindowWhileALineIsReadEndsAtOnceAndKeepsWhatWasWritten)
             QTimer::singleShot(0, dlg.get(), [this] { dlg->windowHandle()->close(); });
         }
     });
-    ReadWholeMemory(dir / "memory.bin");
+    ASSERT_NO_FATAL_FAILURE(ReadWholeMemory(dir / "memory.bin"));
     ProcessEventsUntil([this] { return !dlg->isVisible(); });
     EXPECT_FALSE(dlg->m_commandThread.joinable());
+    QCoreApplication::sendPostedEvents();  // the run's end, posted as the close came
     EXPECT_TRUE(std::ranges::none_of(QApplication::topLevelWidgets(), &QWidget::isVisible));
     const int atClose = camera->Exchanges();
     camera->Stop();
