@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The scenes of the README's screenshots, on the X display it is given (xshot's), with real
+# The scenes of the README's screenshots, on the X display in DISPLAY (a fresh Xvfb), with real
 # input (xdotool) against the simulated camera paced like a camera at 9600 baud:
-#   xshot OUT.png SECONDS -- docs/screenshot-scene.sh BUILD_DIR SCENE
+#   DISPLAY=:N docs/screenshot-scene.sh BUILD_DIR SCENE &
+#   sleep SECONDS; DISPLAY=:N import -window root OUT.png   (then trimmed: convert -trim)
 # SCENE: page (page 7 listed), menu (the window menu, "Read whole memory..." under the mouse),
-# progress (the whole memory under way). QT_SCALE_FACTOR is passed on to the window.
+# progress (the whole memory under way; about 125 s in, page 8). QT_SCALE_FACTOR is passed on
+# to the window. It runs until it is ended.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 scene=$2
