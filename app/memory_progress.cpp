@@ -1,5 +1,7 @@
 #include "app/memory_progress.h"
 
+#include <QPushButton>
+
 namespace {
 
 constexpr int kLinesPerPage = 16;
@@ -19,6 +21,10 @@ MemoryProgress::MemoryProgress(QWidget* window) : QProgressDialog(window) {
     setAutoReset(false);
     setAutoClose(false);
     setMinimumDuration(0);
+    // Cancel only when meant: Enter, which lists in the window, must not end a run of minutes.
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setAutoDefault(false);
+    setCancelButton(cancel);
     connect(&m_tick, &QTimer::timeout, this, &MemoryProgress::ShowText);
     m_tick.start(1000);
     m_clock.start();
