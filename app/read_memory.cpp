@@ -24,11 +24,13 @@ std::vector<int> AllPages() {
     return pages;
 }
 
-// A note of the window's own, above it; closed by OK, Enter or Escape.
+// A note of the window's own, above it without blocking it, as the warnings are: closing the
+// window still ends the program at once. Closed by OK, Enter or Escape.
 void Tell(QWidget* window, QMessageBox::Icon icon, const QString& text) {
     auto* box = new QMessageBox(icon, kTitle, text, QMessageBox::Ok, window);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 // The window's view for a run of pages: the List button stays greyed between the pages, and
