@@ -4,7 +4,7 @@
 #   DISPLAY=:N docs/screenshot-scene.sh BUILD_DIR SCENE &
 #   sleep SECONDS; DISPLAY=:N import -window root OUT.png   (then trimmed: convert -trim)
 # SCENE: page (page 7 listed), menu (the window menu, "Read whole memory..." under the mouse),
-# progress (the whole memory under way; about 125 s in, page 8). QT_SCALE_FACTOR is passed on
+# progress (the whole memory under way; about 125 s in, page 8 or 9). QT_SCALE_FACTOR is passed on
 # to the window. It runs until it is ended.
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -35,7 +35,12 @@ menu | progress)
         xdotool key Up  # the last entry
     else
         xdotool key r
-        xdotool search --sync --onlyvisible --name '^Read whole memory: keep the image as$' >/dev/null
+        # Looked for again until found: a window that goes while xdotool looks (the menu) fails
+        # its search.
+        until xdotool search --onlyvisible --name '^Read whole memory: keep the image as$' \
+            >/dev/null 2>&1; do
+            sleep 0.1
+        done
         xdotool key Return  # the dated name offered
     fi
     ;;
