@@ -4,8 +4,8 @@
 #   DISPLAY=:N docs/screenshot-scene.sh BUILD_DIR SCENE &
 #   sleep SECONDS; DISPLAY=:N import -window root OUT.png   (then trimmed: convert -trim)
 # SCENE: page (page 7 listed), menu (the window menu, "Read whole memory..." under the mouse),
-# progress (the whole memory under way; about 125 s in, page 8 or 9). QT_SCALE_FACTOR is passed on
-# to the window. It runs until it is ended.
+# progress (the whole memory under way; about 125 s in, page 8 or 9). QT_SCALE_FACTOR is
+# passed on to the window. It runs until it is ended.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 scene=$2
