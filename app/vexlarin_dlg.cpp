@@ -16,6 +16,7 @@ namespace {
 
 const char* const kAboutEntry = "&About Vexlarin...";
 const char* const kPortDevicesEntry = "&Port devices...";
+const char* const kReadMemoryEntry = "&Read whole memory...";
 
 // The room a whole page takes in `list`, frame included: 16 lines as wide as a line of a page
 // (two address characters, four blanks, 16 bytes of two digits and a blank each) in the list's
@@ -107,6 +108,7 @@ CVexlarinDlg::CVexlarinDlg() {
     m_windowMenu.addAction(kAboutEntry, this, &CVexlarinDlg::OnAbout);
     m_portDevicesEntry =
         m_windowMenu.addAction(kPortDevicesEntry, this, &CVexlarinDlg::OnPortDevices);
+    m_readMemoryEntry = m_windowMenu.addAction(kReadMemoryEntry, this, &CVexlarinDlg::OnReadMemory);
     // The window manager keeps Alt+Space for its own menu where it has one.
     for (const QKeySequence& keys :
          {QKeySequence(Qt::ALT | Qt::Key_Space), QKeySequence(Qt::Key_Menu),
@@ -126,6 +128,7 @@ CVexlarinDlg::~CVexlarinDlg() {
 
 void CVexlarinDlg::done(int result) {
     StopCommandThread();
+    m_progress.reset();  // its run has ended with the thread
     QDialog::done(result);
 }
 

@@ -12,11 +12,15 @@
 #include <QPushButton>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <thread>
 
 #include "app/focus_style.h"
+#include "app/memory_progress.h"
 #include "app/three_state_box.h"
 #include "app/warning_box.h"
+#include "listing/memory_read.h"
 #include "serial/serial_link.h"
 
 class CVexlarinDlg : public QDialog {
@@ -42,6 +46,9 @@ protected:
     void OnAbout();
     // "Port devices...": which device each port stands for; on OK the ports are probed again.
     void OnPortDevices();
+    // "Read whole memory...": pages 0 to F as sixteen List presses read them, kept in a memory
+    // image too, with a progress dialog that can cancel the run.
+    void OnReadMemory();
 
     // The warnings' box comes first: the link holds a pointer to it for its whole life.
     QtWarningSink m_warningSink{this};
@@ -63,11 +70,19 @@ protected:
 
     QMenu m_windowMenu{this};
     QAction* m_portDevicesEntry = nullptr;
+    QAction* m_readMemoryEntry = nullptr;
     std::int32_t m_currentPort = 0;
     CSerialLink m_link{&m_warningSink};
 
-    // The List command's thread; joined by the close path and the destructor.
+    // The command's thread (List or the whole memory); joined by the close path and the
+    // destructor.
     std::thread m_commandThread;
+
+    // The whole memory's run: its progress while it runs; the image and what the run read,
+    // written by the command thread, read by the GUI thread once it is joined.
+    std::unique_ptr<MemoryProgress> m_progress;
+    CMemoryImage m_image;
+    MemoryRead m_memoryRead;
 
 private:
     // Cancels the link, releases boxes and waiting threads, joins the command thread.
@@ -84,8 +99,15 @@ private:
     // Why the port the link tried last did or did not open, on its label and its selector.
     void ShowLastOpenOnToolTip();
     bool ListRunning() const { return m_commandThread.joinable(); }
-    // Runs on the GUI thread once ListPage has returned: joins and restores the selectors.
+    // Runs `command` on the command thread, with the selectors and the menu's port entries
+    // greyed meanwhile; then, on the GUI thread, OnListDone and `then`, unless the close path
+    // joined the thread first.
+    void RunCommand(std::function<void()> command, std::function<void()> then = {});
+    // Runs on the GUI thread once the command has returned: joins and restores the selectors.
     void OnListDone();
+    // The whole memory's end: the progress taken down, the link ready for the next command,
+    // and what the image holds from the run.
+    void OnReadMemoryDone();
 
     // Each selector's enabled state when the running listing began.
     std::array<bool, 4> m_selectorsEnabled{};

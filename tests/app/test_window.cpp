@@ -6,8 +6,11 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -24,6 +27,8 @@
 #include "support/listing_fixture.h"
 
 namespace {
+
+using namespace std::string_literals;
 
 const QRect kList{15, 252, 75, 23}, kLines{15, 8, 300, 229}, kStatus{113, 252, 203, 20};
 const QRect kPage{338, 203, 29, 20};
@@ -132,6 +137,48 @@ protected:
         QObject::connect(&dlg->m_status, &QLineEdit::textChanged, [this](const QString& text) {
             shown.push_back(text.toStdString() + " @" + std::to_string(camera->Exchanges()));
         });
+    }
+
+    // "Read whole memory..." from the window menu, the image kept as `path`, typed over the
+    // dated name offered in the current directory.
+    void ReadWholeMemory(const std::string& path) {
+        ShowWatcher<QFileDialog> files([&](QFileDialog* d) {
+            const QRegularExpression dated(
+                "/vexlarin-memory-20[0-9]{2}-[01][0-9]-[0-3][0-9]-"
+                "[0-2][0-9][0-5][0-9]\\.bin");
+            EXPECT_EQ(d->directory().absolutePath().toStdString(), dir.Path());
+            EXPECT_TRUE(dated.match(d->selectedFiles().value(0)).hasMatch())
+                << d->selectedFiles().value(0).toStdString();
+            QLineEdit* name = d->findChild<QLineEdit*>("fileNameEdit");
+            Click(*d, name->mapTo(d, name->rect().center()));
+            Type(*d, path);
+            Key(*d, Qt::Key_Return);
+        });
+        Click(*dlg, dlg->At(kLabel[2]).center(), Qt::RightButton);
+        ASSERT_NE(Menu(), nullptr);
+        Key(*Menu(), Qt::Key_R);
+        ASSERT_EQ(files.seen, 1);
+    }
+    // Byte k of the camera's memory in the whole-memory cases: unlike its default memory.
+    static std::string Memory() {
+        std::string memory(4096, '\0');
+        for (std::size_t k = 0; k < memory.size(); ++k) {
+            memory[k] = static_cast<char>((k * 37 + 11) % 256);
+        }
+        return memory;
+    }
+    // Line `r` of page `p` of `memory` as listed.
+    static std::string LineOf(const std::string& memory, int p, int r) {
+        char text[8];
+        std::snprintf(text, sizeof text, "%X0    ", r);
+        std::string line = text;
+        for (int i = 0; i < 16; ++i) {
+            std::snprintf(
+                text, sizeof text, "%02X ",
+                static_cast<unsigned char>(memory[static_cast<std::size_t>(256 * p + 16 * r + i)]));
+            line += text;
+        }
+        return line;
     }
 
     // One ping, then per line a four-exchange handshake and three exchanges per byte.
@@ -415,18 +462,127 @@ TEST_F(Window, StatusesLinesAndFileThenAWarningOverAboutThenClosingFromTheBox) {
     EXPECT_EQ(ReadFileText(dir / "Vexlarin.txt"), text);
 }
 
-// Closed while line 1 is read (slow replies): the window ends at once, the command is joined,
-// and the file keeps the header and line 0.
+// The whole memory from the window menu, unpaced: an image equal to the camera's memory and
+// its 16 blocks in the listing file; the listing file refused as the image before the port is
+// touched; a run cancelled at page 5's fourth line, which keeps the whole lines and pages read
+// and says so; then List works again.
+TEST_F(Window, TheWholeMemoryThenAnImageRefusedThenACancelMidWay) {
+    const std::string memory = Memory();
+    std::ofstream(dir / "memory.bin", std::ios::binary) << memory;
+    Start({"--image", dir / "memory.bin"});
+    std::vector<std::string> notes;  // each with its icon: "i" information, "!" warning
+    ShowWatcher<QMessageBox> boxes([&](QMessageBox* box) {
+        notes.push_back((box->icon() == QMessageBox::Information ? "i " : "! ") +
+                        box->text().toStdString());
+        Key(*box, Qt::Key_Escape);
+    });
+    // Each line as it is shown (the command thread waits meanwhile): the progress tells the
+    // page, the line and the times, the menu's port entries are greyed; Cancel at `cancelAt`.
+    int linesShown = 0, cancelAt = -1;
+    const QMetaObject::Connection watch =
+        QObject::connect(dlg->m_lines.model(), &QAbstractItemModel::rowsInserted, [&] {
+            const int n = linesShown++;
+            auto* progress = dlg->findChild<QProgressDialog*>();
+            ASSERT_NE(progress, nullptr);
+            for (QAction* entry : dlg->findChild<QMenu*>()->actions()) {
+                EXPECT_EQ(entry->isEnabled(),
+                          !entry->text().contains("..") || entry->text() == "&About Vexlarin...")
+                    << entry->text().toStdString();
+            }
+            EXPECT_FALSE(dlg->m_listButton.isEnabled());
+            EXPECT_EQ(progress->value(), n);
+            EXPECT_EQ(progress->maximum(), 256);
+            if (n % 37 == 0 || n == cancelAt) {
+                const QString want = QString("Page %1 of 16 (page %2), line %3 of 16\nTime spent ")
+                                         .arg(n / 16 + 1)
+                                         .arg(QChar("0123456789ABCDEF"[n / 16]))
+                                         .arg(n % 16 + 1);
+                EXPECT_TRUE(progress->labelText().startsWith(want))
+                    << progress->labelText().toStdString();
+                EXPECT_TRUE(QRegularExpression(", time left about [0-9]+:[0-5][0-9]$")
+                                .match(progress->labelText())
+                                .hasMatch() ||
+                            n == 0)
+                    << progress->labelText().toStdString();
+            }
+            if (n == 40) {
+                Key(*progress, Qt::Key_Return);  // not taken for Cancel: the run goes on
+            }
+            if (n == cancelAt) {
+                auto* cancel = progress->findChild<QPushButton*>();
+                Click(*progress, cancel->mapTo(progress, cancel->rect().center()));
+            }
+        });
+
+    // List stays greyed between the pages too: at each page's start, where the list is emptied.
+    const QMetaObject::Connection pageStart =
+        QObject::connect(dlg->m_lines.model(), &QAbstractItemModel::modelReset,
+                         [&] { EXPECT_FALSE(dlg->m_listButton.isEnabled()) << linesShown; });
+    ASSERT_NO_FATAL_FAILURE(ReadWholeMemory(dir / "whole.bin"));
+    ProcessEventsUntil([&] { return notes.size() == 1; });
+    EXPECT_EQ(notes[0], "i " + dir / "whole.bin" + ": pages 0 to F written.");
+    EXPECT_EQ(ReadFileText(dir / "whole.bin"), memory);
+    std::vector<std::string> file;
+    ASSERT_TRUE(SplitCrLf(ReadFileText(dir / "Vexlarin.txt"), file));
+    ASSERT_EQ(file.size(), 16u * 18);
+    for (int p = 0; p < 16; ++p) {
+        EXPECT_TRUE(file[18 * p].ends_with("   Page = "s + "0123456789ABCDEF"[p])) << file[18 * p];
+        for (int r = 0; r < 16; ++r) {
+            EXPECT_EQ(file[18 * p + 1 + r], LineOf(memory, p, r));
+        }
+        EXPECT_EQ(file[18 * p + 17], "");
+    }
+    EXPECT_EQ(linesShown, 256);
+    EXPECT_EQ(dlg->m_status.text().toStdString(), kAdded);
+    EXPECT_TRUE(dlg->m_listButton.isEnabled());
+    EXPECT_EQ(dlg->findChild<QProgressDialog*>(), nullptr);
+
+    const int exchanges = camera->Exchanges();
+    ASSERT_NO_FATAL_FAILURE(ReadWholeMemory("Vexlarin.txt"));
+    ProcessEventsUntil([&] { return notes.size() == 2; });
+    EXPECT_EQ(notes[1], "! The image cannot be written:\n" + dir / "Vexlarin.txt" +
+                            ": the listing file; an image must be a file of its own");
+    EXPECT_EQ(camera->Exchanges(), exchanges);
+
+    linesShown = 0;
+    cancelAt = 16 * 5 + 3;
+    ASSERT_NO_FATAL_FAILURE(ReadWholeMemory(dir / "part.bin"));
+    ProcessEventsUntil([&] { return notes.size() == 3 && !dlg->m_commandThread.joinable(); });
+    EXPECT_EQ(notes[2], "! Cancelled.\n" + dir / "part.bin" +
+                            ": pages 0 to 4 written, page 5 written in part, pages 6 to F not "
+                            "written; the image is partial.");
+    std::string part = memory;
+    std::fill(part.begin() + 256 * 5 + 16 * 4, part.end(), '\xFF');
+    EXPECT_EQ(ReadFileText(dir / "part.bin"), part);
+    ASSERT_TRUE(SplitCrLf(ReadFileText(dir / "Vexlarin.txt"), file));
+    ASSERT_EQ(file.size(), 16u * 18 + 5 * 18 + 1 + 4);
+    EXPECT_TRUE(file[16 * 18 + 5 * 18].ends_with("   Page = 5"));
+    EXPECT_EQ(file.back(), LineOf(memory, 5, 3));
+
+    QObject::disconnect(watch);
+    QObject::disconnect(pageStart);
+    Click(*dlg, kList.center());
+    ProcessEventsUntil([this] { return !dlg->m_commandThread.joinable(); });
+    EXPECT_EQ(dlg->m_status.text().toStdString(), kAdded);
+    EXPECT_EQ(dlg->m_lines.item(15)->text().toStdString(), LineOf(memory, 0, 15));
+}
+
+// Closed while line 1 of the whole memory is read (slow replies): the window ends at once, the
+// command is joined, the progress dialog goes with it, and the file keeps the header and line 0,
+// the image line 0.
 TEST_F(Window, ClosingTheWindowWhileALineIsReadEndsAtOnceAndKeepsWhatWasWritten) {
     Start({"--pause", "10"});
     QObject::connect(&dlg->m_status, &QLineEdit::textChanged, [this] {
         if (shown.size() == 2) {  // line 1's status
-            QTimer::singleShot(0, dlg.get(), [this] { Key(*dlg, Qt::Key_Escape); });
+            // The close box: the progress dialog above has the keyboard.
+            QTimer::singleShot(0, dlg.get(), [this] { dlg->windowHandle()->close(); });
         }
     });
-    Click(*dlg, kList.center());
+    ASSERT_NO_FATAL_FAILURE(ReadWholeMemory(dir / "memory.bin"));
     ProcessEventsUntil([this] { return !dlg->isVisible(); });
     EXPECT_FALSE(dlg->m_commandThread.joinable());
+    QCoreApplication::sendPostedEvents();  // the run's end, posted as the close came
+    EXPECT_TRUE(std::ranges::none_of(QApplication::topLevelWidgets(), &QWidget::isVisible));
     const int atClose = camera->Exchanges();
     camera->Stop();
     // At most the command already on the line when the close came; nothing of line 2.
@@ -435,6 +591,11 @@ TEST_F(Window, ClosingTheWindowWhileALineIsReadEndsAtOnceAndKeepsWhatWasWritten)
     ASSERT_TRUE(SplitCrLf(ReadFileText(dir / "Vexlarin.txt"), file));
     ASSERT_EQ(file.size(), 2u);  // no "XXXX" line, no closing empty line
     EXPECT_EQ(file[1], ExpectedLine(0, 0));
+    std::string image(4096, '\xFF');
+    for (int i = 0; i < 16; ++i) {
+        image[static_cast<std::size_t>(i)] = static_cast<char>(i + 2);
+    }
+    EXPECT_EQ(ReadFileText(dir / "memory.bin"), image);
 }
 
 }  // namespace
