@@ -119,19 +119,18 @@ ListResult ListPageDigit(CSerialLink& link, int currentPort, char page, IListVie
         address[1] = '0';
         address[6] = '\0';
         view.SetStatus(ProgressText(address[0]));
-        // A copy at once: the link's text is valid only until its next read.
-        const std::string line = link.ReadLine(address);
-        if (link.IsCancelled() || link.PortGone()) {
-            // The read was cut short, or the device went away: its text is no line of the
-            // camera's, and no later line would be either.
+        // A copy at once: the link's text is valid only until its next read. Once the device
+        // has gone, no line is asked: each left fails at once, and the block keeps its 16 lines.
+        std::string line = link.PortGone() ? FAILED_LINE : link.ReadLine(address);
+        if (link.IsCancelled()) {
+            // The read was cut short: its text is no line of the camera's.
             file.Close();
-            const bool gone = !link.IsCancelled();
             ReopenPort(link, currentPort);
-            if (gone) {
-                view.SetStatus(link.PortGoneText());
-            }
             view.EnableListButton(true);
-            return gone ? ListResult::LinesFailed : ListResult::Cancelled;
+            return ListResult::Cancelled;
+        }
+        if (link.PortGone()) {
+            line = FAILED_LINE;
         }
         view.AddLine(line);
         file.WriteLine(line);

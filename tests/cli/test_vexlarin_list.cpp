@@ -173,6 +173,12 @@ TEST_F(VexlarinList, WholeMemoryIntoAFileAndAnImageUntilTheCameraFallsSilent) {
               std::string::npos)
         << gone.err;
     EXPECT_EQ(gone.err.find("page 2 (3 of 16)"), std::string::npos);
+    // Page 1's block keeps its 16 lines: line 0 read, lines 1 to F failed without asking.
+    ASSERT_TRUE(SplitCrLf(ReadFileText(dir / "gone.txt"), lines));
+    ASSERT_EQ(lines.size(), 2u * 18);
+    EXPECT_EQ(lines[18 + 1].substr(0, 6), "00    ");
+    EXPECT_EQ(lines[18 + 2], "XXXX");
+    EXPECT_EQ(lines[18 + 16], "XXXX");
 }
 
 // A signal while line 1 waits for a camera that fell silent after line 0 (its time-out is two
