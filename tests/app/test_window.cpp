@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -81,6 +83,17 @@ void ProcessEventsUntil(const std::function<bool()>& done) {
     while (!done()) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
+}
+
+// The control of type W in `parent` that a screen reader hears as `name`.
+template <class W>
+W* Named(QWidget& parent, const QString& name) {
+    for (W* w : parent.findChildren<W*>()) {
+        if (QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name) == name) {
+            return w;
+        }
+    }
+    return nullptr;
 }
 
 // Counts the dialogs of type D that show; runs `act` on each from the (dialog's own) event loop.
@@ -338,55 +351,93 @@ TEST_F(Window, AWholePageIsInViewAtEveryScale) {
     }
 }
 
-// COM2 checked at start, and held though the COM1 probe came after it; then the user maps COM2
-// anew and COM3 to an adapter: OK keeps the file's other lines and probes the ports again.
-TEST_F(Window, PortDevicesWritesThePortFileAndProbesThePortsAgain) {
+// COM2 checked at start (the lowest that opens, though the COM1 probe came after it), COM3's
+// line unusable, the file in CR LF. The user picks COM4 and types page 7, then in "Port
+// devices..." sees COM3's path with the reason and maps COM1 to an adapter: OK rewrites COM1's
+// line alone, probes the ports again, and keeps the page as typed and COM4 in use. Then COM4,
+// mapped to a path that is gone, leaves the lowest that opens in use.
+TEST_F(Window, PortDevicesKeepsWhatTheUserHadAndRewritesTheChangedRowAlone) {
     TempDir root;
     ScopedEnv config("XDG_CONFIG_HOME", root / "config");
-    Map(4);
-    PortMapping com1(1, ""), com2(2, ""), com3(3, "");  // left to the port file
-    PtyPair old, adapter;
+    PortMapping com1(1, ""), com2(2, ""), com3(3, ""), com4(4, "");  // left to the port file
+    PtyPair old, fourth, adapter;
+    const std::string file = root / "config/vexlarin/ports";
     std::filesystem::create_directories(root / "config/vexlarin");
-    std::ofstream(root / "config/vexlarin/ports")
-        << "COM1=/nonexistent/a\nCOM2=" << old.DevicePath() << "\n# mine\nCOM3=/nonexistent/b\n";
+    std::ofstream(file, std::ios::binary)
+        << "COM1=/nonexistent/a\r\nCOM2=" << old.DevicePath()
+        << "\r\nCOM3=dev/ttyUSB9\r\n# mine\r\nCOM4=" << fourth.DevicePath() << "\r\n";
     dlg = std::make_unique<Dlg>();
     EXPECT_EQ(dlg->Selectors(), "uCuU");
-    EXPECT_TRUE(dlg->m_link.IsPortOpen());
+    Click(*dlg, dlg->At(kSelector[3]).center());
+    Click(*dlg, dlg->At(kPage).center());
+    Type(*dlg, "7");
+    ASSERT_EQ(dlg->Selectors(), "uUuC");
+
+    // The first time: what the dialog shows, then COM1's row typed over; the second, COM4's.
     ShowWatcher<PortDevicesDialog> devices([&](PortDevicesDialog* d) {
-        // A screen reader hears each list of devices found by its port, not by what it shows.
-        for (int port = 1; port <= 4; ++port) {
-            QAccessibleInterface* found =
-                QAccessible::queryAccessibleInterface(d->findChildren<QComboBox*>()[port - 1]);
-            EXPECT_EQ(found->text(QAccessible::Name),
-                      QString("COM %1 serial devices found").arg(port));
-            EXPECT_EQ(found->text(QAccessible::Value),
-                      d->findChildren<QComboBox*>()[port - 1]->currentText());
+        const auto look = [&] {
+            for (int port = 1; port <= 4; ++port) {  // a screen reader hears each by its port
+                auto* found =
+                    Named<QComboBox>(*d, QString("COM %1 serial devices found").arg(port));
+                ASSERT_NE(found, nullptr);
+                EXPECT_EQ(QAccessible::queryAccessibleInterface(found)->text(QAccessible::Value),
+                          found->currentText());
+            }
+            // COM3's row: the path as written, and under it, across the row, why it cannot be
+            // used.
+            QLineEdit* com3Path = Named<QLineEdit>(*d, "COM 3 device");
+            ASSERT_NE(com3Path, nullptr);
+            EXPECT_EQ(com3Path->displayText(), "dev/ttyUSB9");
+            auto* grid = d->findChild<QGridLayout*>();
+            auto* reason = qobject_cast<QLabel*>(grid->itemAtPosition(6, 1)->widget());
+            ASSERT_NE(reason, nullptr);
+            EXPECT_TRUE(reason->isVisible());
+            EXPECT_EQ(reason->text().toStdString(),
+                      file + " line 3: COM3: the device must be a full path, not dev/ttyUSB9");
+            EXPECT_LT(com3Path->geometry().bottom(), reason->geometry().top());
+        };
+        if (devices.seen == 1) {
+            look();
         }
-        for (const auto& [row, path] :
-             {std::pair{1, std::string("/nonexistent/gone")}, {2, adapter.DevicePath()}}) {
-            QLineEdit* field = d->findChildren<QLineEdit*>()[row];  // COM n's device, in order
-            Click(*d, field->mapTo(d, field->rect().center()));
-            Type(*d, path);
+        // Where a check above failed, OK with nothing typed: the file comes out unchanged.
+        if (QLineEdit* row =
+                Named<QLineEdit>(*d, devices.seen == 1 ? "COM 1 device" : "COM 4 device")) {
+            Click(*d, row->mapTo(d, row->rect().center()));
+            Type(*d, devices.seen == 1 ? adapter.DevicePath() : "/nonexistent/gone");
         }
         Key(*d, Qt::Key_Return);
     });
-    Click(*dlg, QPoint(400, 150), Qt::RightButton);  // the window's background
-    ASSERT_NE(Menu(), nullptr);
-    Key(*Menu(), Qt::Key_P);
+    const auto portDevices = [&] {
+        Click(*dlg, QPoint(400, 150), Qt::RightButton);  // the window's background
+        ASSERT_NE(Menu(), nullptr);
+        Key(*Menu(), Qt::Key_P);
+    };
+    ASSERT_NO_FATAL_FAILURE(portDevices());
+    ASSERT_EQ(devices.seen, 1);
 
-    EXPECT_EQ(
-        ReadFileText(root / "config/vexlarin/ports"),
-        "COM1=/nonexistent/a\nCOM2=/nonexistent/gone\n# mine\nCOM3=" + adapter.DevicePath() + "\n");
-    EXPECT_EQ(dlg->Selectors(), "uuCU");
-    const std::string why = "COM2: /nonexistent/gone\nNot available: No such file or directory";
-    EXPECT_EQ(dlg->ToolTip(2), why);
+    const std::string kept = "\r\nCOM2=" + old.DevicePath() + "\r\nCOM3=dev/ttyUSB9\r\n# mine\r\n";
+    EXPECT_EQ(ReadFileText(file),
+              "COM1=" + adapter.DevicePath() + kept + "COM4=" + fourth.DevicePath() + "\r\n");
+    EXPECT_EQ(dlg->m_page.displayText(), "7");
+    EXPECT_EQ(dlg->Selectors(), "UUuC");  // COM1 offered now; COM4 still the one in use
+    EXPECT_EQ(dlg->m_link.PortNumber(), 4);
+    EXPECT_TRUE(dlg->m_link.IsPortOpen());
+    const std::string why = "COM1: " + adapter.DevicePath();
+    EXPECT_EQ(dlg->ToolTip(1), why);
     dlg->activateWindow();  // tooltips show in the active window
     ProcessEventsUntil([&] { return dlg->isActiveWindow(); });
-    ASSERT_EQ(dlg->childAt(dlg->At(kLabel[1]).center()),
-              &dlg->m_portLabels[1]);  // else no tooltip comes
-    QTest::mouseMove(dlg->windowHandle(), dlg->At(kLabel[1]).center());
+    ASSERT_EQ(dlg->childAt(dlg->At(kLabel[0]).center()),
+              &dlg->m_portLabels[0]);  // else no tooltip comes
+    QTest::mouseMove(dlg->windowHandle(), dlg->At(kLabel[0]).center());
     ProcessEventsUntil([] { return QToolTip::isVisible(); });
     EXPECT_EQ(QToolTip::text().toStdString(), why);
+
+    ASSERT_NO_FATAL_FAILURE(portDevices());
+    ASSERT_EQ(devices.seen, 2);
+    EXPECT_EQ(ReadFileText(file),
+              "COM1=" + adapter.DevicePath() + kept + "COM4=/nonexistent/gone\r\n");
+    EXPECT_EQ(dlg->Selectors(), "CUuu");
+    EXPECT_EQ(dlg->m_link.PortNumber(), 1);
 }
 
 // A complete listing; then the camera falls silent while About is open: exactly one warning,
